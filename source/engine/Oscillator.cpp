@@ -1,0 +1,56 @@
+#include "Oscillator.h"
+#include "WaveLibrary.h"
+
+#include <cmath>
+
+void Oscillator::setLibrary (const WaveLibrary* newLibrary) noexcept
+{
+    library = newLibrary;
+    createWavetable();
+}
+
+void Oscillator::setNote (float midiNote) noexcept
+{
+    const float semitonesFromA = midiNote - 69.0f;
+    auto hertz = (float) (440.0 * std::pow (2.0, (double) semitonesFromA / 12.0));
+
+    // A note that is not a number, or absurdly high, must not stall the read loop.
+    if (! (hertz >= 0.0f && hertz <= 4.0e6f))
+        hertz = 0.0f;
+
+    frequency = hertz;
+
+    const int band = WaveTableSet::bandForFrequency (hertz);
+
+    if (band >= 0)
+        currentBand = band;
+}
+
+void Oscillator::createWavetable() noexcept
+{
+    if (library != nullptr)
+        if (const auto* wave = library->tablesFor (waveIndex))
+            tables = wave;
+}
+
+void Oscillator::createCustomWavetable() noexcept
+{
+    tables = customTables != nullptr ? customTables : &WaveTableSet::silence();
+}
+
+float Oscillator::nextSample() noexcept
+{
+    const float* w = currentTable();
+    const auto idx = (int) readPosition;
+    const auto next = idx == tableSize - 1 ? 0 : idx + 1;
+
+    phaseIncrement = (float) tableSize * frequency / sampleRate;
+    const float value = (w[next] - w[idx]) * (readPosition - (float) idx) + w[idx];
+
+    readPosition += phaseIncrement;
+
+    while (readPosition >= (float) tableSize)
+        readPosition -= (float) tableSize;
+
+    return value * gain;
+}

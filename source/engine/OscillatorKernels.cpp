@@ -1,0 +1,223 @@
+#include "OscillatorKernels.h"
+#include "WaveTableSet.h"
+
+#include <atomic>
+#include <cmath>
+
+#if defined(__x86_64__) || defined(__i386__)
+ #include <immintrin.h>
+ #define OSTREL_X86 1
+#else
+ #define OSTREL_X86 0
+#endif
+
+// This file is compiled with -ffp-contract=off: a fused multiply-add would round differently from
+// the scalar read, and every lane must compute exactly what one oscillator computes on its own.
+
+namespace OscillatorKernels
+{
+namespace
+{
+constexpr float tableSize = (float) WaveTableSet::tableSize;
+constexpr float inverseTableSize = 1.0f / tableSize;
+
+[[maybe_unused]] void renderScalar (const float* tables, Lanes& lanes, int numGroups,
+                                    float* left, float* right, int numSamples) noexcept
+{
+    for (int lane = 0; lane < numGroups * lanesPerGroup; ++lane)
+    {
+        auto* out = (lane % lanesPerGroup) < 4 ? left : right;
+        const float* table = tables + lanes.tableOffset[lane];
+        float position = lanes.position[lane];
+        const float increment = lanes.increment[lane];
+        const float gain = lanes.gain[lane];
+
+        for (int j = 0; j < numSamples; ++j)
+        {
+            const auto idx = (int) position;
+            const float a = table[idx];
+            const float value = (table[idx + 1] - a) * (position - (float) idx) + a;
+            out[j] += value * gain;
+            position += increment;
+            position -= std::floor (position * inverseTableSize) * tableSize;
+        }
+
+        lanes.position[lane] = position;
+    }
+}
+
+#if OSTREL_X86
+// Four lanes per SSE register: [L L R R] for every half group.
+void renderSse2 (const float* tables, Lanes& lanes, int numGroups,
+                 float* left, float* right, int numSamples) noexcept
+{
+    const int numVectors = numGroups * 2;
+    __m128 position[maxLanes / 4], increment[maxLanes / 4], gain[maxLanes / 4];
+    __m128i offset[maxLanes / 4];
+
+    // Lane order within a group is [L0 L1 L2 L3 R0 R1 R2 R3]; regroup as [L0 L1 R0 R1] [L2 L3 R2 R3].
+    auto regroup = [] (const float* g) { return _mm_set_ps (g[5], g[4], g[1], g[0]); };
+    auto regroupHigh = [] (const float* g) { return _mm_set_ps (g[7], g[6], g[3], g[2]); };
+
+    for (int g = 0; g < numGroups; ++g)
+    {
+        const int base = g * lanesPerGroup;
+        position[2 * g]      = regroup (lanes.position + base);
+        position[2 * g + 1]  = regroupHigh (lanes.position + base);
+        increment[2 * g]     = regroup (lanes.increment + base);
+        increment[2 * g + 1] = regroupHigh (lanes.increment + base);
+        gain[2 * g]          = regroup (lanes.gain + base);
+        gain[2 * g + 1]      = regroupHigh (lanes.gain + base);
+        const auto* o = lanes.tableOffset + base;
+        offset[2 * g]        = _mm_set_epi32 (o[5], o[4], o[1], o[0]);
+        offset[2 * g + 1]    = _mm_set_epi32 (o[7], o[6], o[3], o[2]);
+    }
+
+    const __m128 size = _mm_set1_ps (tableSize);
+    const __m128 inverseSize = _mm_set1_ps (inverseTableSize);
+
+    for (int j = 0; j < numSamples; ++j)
+    {
+        __m128 sum = _mm_setzero_ps();
+
+        for (int v = 0; v < numVectors; ++v)
+        {
+            const __m128i idx = _mm_cvttps_epi32 (position[v]);
+            const __m128 frac = _mm_sub_ps (position[v], _mm_cvtepi32_ps (idx));
+            alignas (16) std::int32_t at[4];
+            _mm_store_si128 (reinterpret_cast<__m128i*> (at), _mm_add_epi32 (idx, offset[v]));
+            const __m128 a = _mm_set_ps (tables[at[3]], tables[at[2]], tables[at[1]], tables[at[0]]);
+            const __m128 b = _mm_set_ps (tables[at[3] + 1], tables[at[2] + 1], tables[at[1] + 1], tables[at[0] + 1]);
+            const __m128 value = _mm_add_ps (_mm_mul_ps (_mm_sub_ps (b, a), frac), a);
+            sum = _mm_add_ps (sum, _mm_mul_ps (value, gain[v]));
+
+            // Positions stay non-negative, so truncation is the floor.
+            const __m128 advanced = _mm_add_ps (position[v], increment[v]);
+            const __m128 turns = _mm_cvtepi32_ps (_mm_cvttps_epi32 (_mm_mul_ps (advanced, inverseSize)));
+            position[v] = _mm_sub_ps (advanced, _mm_mul_ps (turns, size));
+        }
+
+        const __m128 pairs = _mm_add_ps (sum, _mm_shuffle_ps (sum, sum, _MM_SHUFFLE (2, 3, 0, 1)));
+        left[j] += _mm_cvtss_f32 (pairs);
+        right[j] += _mm_cvtss_f32 (_mm_movehl_ps (pairs, pairs));
+    }
+
+    for (int g = 0; g < numGroups; ++g)
+    {
+        alignas (16) float lo[4], hi[4];
+        _mm_store_ps (lo, position[2 * g]);
+        _mm_store_ps (hi, position[2 * g + 1]);
+        float* p = lanes.position + g * lanesPerGroup;
+        p[0] = lo[0]; p[1] = lo[1]; p[4] = lo[2]; p[5] = lo[3];
+        p[2] = hi[0]; p[3] = hi[1]; p[6] = hi[2]; p[7] = hi[3];
+    }
+}
+
+template <int count>
+__attribute__ ((target ("avx2")))
+void renderAvx2Groups (const float* tables, Lanes& lanes, float* left, float* right, int numSamples) noexcept
+{
+    __m256 position[count], increment[count], gain[count];
+    __m256i offset[count];
+
+    for (int g = 0; g < count; ++g)
+    {
+        position[g] = _mm256_load_ps (lanes.position + g * lanesPerGroup);
+        increment[g] = _mm256_load_ps (lanes.increment + g * lanesPerGroup);
+        gain[g] = _mm256_load_ps (lanes.gain + g * lanesPerGroup);
+        offset[g] = _mm256_load_si256 (reinterpret_cast<const __m256i*> (lanes.tableOffset + g * lanesPerGroup));
+    }
+
+    const __m256 size = _mm256_set1_ps (tableSize);
+    const __m256 inverseSize = _mm256_set1_ps (inverseTableSize);
+    const float* nextTables = tables + 1;
+
+    for (int j = 0; j < numSamples; ++j)
+    {
+        __m256 sum = _mm256_setzero_ps();
+
+        for (int g = 0; g < count; ++g)
+        {
+            const __m256i idx = _mm256_cvttps_epi32 (position[g]);
+            const __m256 frac = _mm256_sub_ps (position[g], _mm256_cvtepi32_ps (idx));
+            const __m256i at = _mm256_add_epi32 (idx, offset[g]);
+            const __m256 a = _mm256_i32gather_ps (tables, at, 4);
+            const __m256 b = _mm256_i32gather_ps (nextTables, at, 4);
+            const __m256 value = _mm256_add_ps (_mm256_mul_ps (_mm256_sub_ps (b, a), frac), a);
+            sum = _mm256_add_ps (sum, _mm256_mul_ps (value, gain[g]));
+
+            const __m256 advanced = _mm256_add_ps (position[g], increment[g]);
+            const __m256 turns = _mm256_floor_ps (_mm256_mul_ps (advanced, inverseSize));
+            position[g] = _mm256_sub_ps (advanced, _mm256_mul_ps (turns, size));
+        }
+
+        // [L L L L | R R R R] -> left and right sums in the low element of each half.
+        const __m256 pairs = _mm256_hadd_ps (sum, sum);
+        const __m256 totals = _mm256_hadd_ps (pairs, pairs);
+        left[j] += _mm256_cvtss_f32 (totals);
+        right[j] += _mm_cvtss_f32 (_mm256_extractf128_ps (totals, 1));
+    }
+
+    for (int g = 0; g < count; ++g)
+        _mm256_store_ps (lanes.position + g * lanesPerGroup, position[g]);
+}
+
+void renderAvx2 (const float* tables, Lanes& lanes, int numGroups,
+                 float* left, float* right, int numSamples) noexcept
+{
+    if (numGroups == 1)
+        renderAvx2Groups<1> (tables, lanes, left, right, numSamples);
+    else
+        renderAvx2Groups<2> (tables, lanes, left, right, numSamples);
+}
+#endif
+
+using RenderFunction = void (*) (const float*, Lanes&, int, float*, float*, int) noexcept;
+
+std::atomic<bool> baselineForced { false };
+
+bool cpuHasAvx2() noexcept
+{
+#if OSTREL_X86
+    static const bool hasAvx2 = __builtin_cpu_supports ("avx2");
+    return hasAvx2;
+#else
+    return false;
+#endif
+}
+
+RenderFunction chooseRenderer() noexcept
+{
+#if OSTREL_X86
+    if (cpuHasAvx2() && ! baselineForced.load (std::memory_order_relaxed))
+        return renderAvx2;
+    return renderSse2;
+#else
+    return renderScalar;
+#endif
+}
+} // namespace
+
+void render (const float* tables, Lanes& lanes, int numGroups,
+             float* left, float* right, int numSamples) noexcept
+{
+    if (numGroups <= 0 || numSamples <= 0)
+        return;
+
+    chooseRenderer() (tables, lanes, numGroups > maxGroups ? maxGroups : numGroups, left, right, numSamples);
+}
+
+const char* activePath() noexcept
+{
+#if OSTREL_X86
+    return chooseRenderer() == renderAvx2 ? "avx2" : "sse2";
+#else
+    return "scalar";
+#endif
+}
+
+void forceBaseline (bool shouldForce) noexcept
+{
+    baselineForced.store (shouldForce);
+}
+} // namespace OscillatorKernels

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstdint>
+
+/** The per-sample wavetable read of up to sixteen oscillators at once, as SIMD lanes.
+
+    Lanes come in groups of eight: lanes 0-3 of a group feed the left channel and lanes 4-7 the
+    right. Every lane reads the shared band tables at its own offset with linear interpolation,
+    scales by its gain, advances by its increment and wraps into [0, tableSize). Unused lanes have
+    gain 0 and increment 0. Each lane computes exactly what the scalar read computes; only the order
+    in which lanes are summed into a channel differs.
+
+    An AVX2 path is chosen at run time where the CPU has it; the baseline path needs only SSE2.
+    Audio thread; allocation-free. */
+namespace OscillatorKernels
+{
+constexpr int lanesPerGroup = 8;
+constexpr int maxGroups = 2;
+constexpr int maxLanes = lanesPerGroup * maxGroups;
+
+struct alignas (32) Lanes
+{
+    float position[maxLanes];
+    float increment[maxLanes];
+    float gain[maxLanes];
+    std::int32_t tableOffset[maxLanes];   // band * stride: where each lane's band starts
+};
+
+/** Adds numSamples samples of every lane into left and right and advances the lanes' positions. */
+void render (const float* tables, Lanes& lanes, int numGroups,
+             float* left, float* right, int numSamples) noexcept;
+
+/** The name of the path render() uses: "avx2", "sse2" or "scalar". */
+const char* activePath() noexcept;
+
+/** Forces the baseline path even on an AVX2 CPU (for measuring and comparing both). */
+void forceBaseline (bool shouldForce) noexcept;
+} // namespace OscillatorKernels

@@ -1,0 +1,394 @@
+#include "SynthVoice.h"
+#include "../core/Constants.h"
+
+namespace
+{
+constexpr float levelScale = 0.075f;
+constexpr float twoPi = 6.2831855f;
+
+// The 10 ms ramp of every modulation smoother, given as the single-precision 0.01 (440 steps at
+// 44.1 kHz, 479 at 48 kHz).
+constexpr double modulationRampSeconds = (double) 0.01f;
+constexpr double glideSeconds = 0.005;
+} // namespace
+
+SynthVoice::SynthVoice (juce::AudioProcessorValueTreeState& tree, Synth& owner)
+    : apvts (tree), synth (owner)
+{
+    for (auto& s : sources)
+        s.store (0.0f);
+
+    const auto& modTargets = synth.getModTargets();
+    targets.resize (modTargets.size());
+
+    for (size_t i = 0; i < modTargets.size(); ++i)
+    {
+        targets[i].parameter = modTargets[i];
+        targets[i].amounts = &synth.getModAmounts ((int) i);
+        targets[i].smoother.setCurrentAndTargetValue (0.0f);
+    }
+
+    for (int k = 0; k < numSlots; ++k)
+    {
+        const auto& p = *synth.oscParams[(size_t) k];
+        oscTargets[(size_t) k] = { synth.getModTargetIndex (p.detune), synth.getModTargetIndex (p.semi),
+                                   synth.getModTargetIndex (p.gain), synth.getModTargetIndex (p.pan),
+                                   synth.getModTargetIndex (p.unisonDetune), synth.getModTargetIndex (p.unisonSpread),
+                                   synth.getModTargetIndex (p.unisonVoices) };
+    }
+
+    for (int k = 0; k < 4; ++k)
+    {
+        const auto& e = *synth.envParams[(size_t) k];
+        envTargets[(size_t) k] = { synth.getModTargetIndex (e.attack), synth.getModTargetIndex (e.decay),
+                                   synth.getModTargetIndex (e.sustain), synth.getModTargetIndex (e.release) };
+        const auto& l = *synth.lfoParams[(size_t) k];
+        lfoTargets[(size_t) k] = { synth.getModTargetIndex (l.frequency), synth.getModTargetIndex (l.depth),
+                                   synth.getModTargetIndex (l.phase) };
+    }
+
+    const auto& filterOne = *synth.filterParams[0];
+    cutoffTarget = synth.getModTargetIndex (filterOne.cutoff);
+    resonanceTarget = synth.getModTargetIndex (filterOne.resonance);
+    driveTarget = synth.getModTargetIndex (filterOne.drive);
+
+    for (auto& envelope : envelopes)
+        envelope.reset();
+
+    filter.setMode (juce::dsp::LadderFilterMode::LPF24);
+    voiceBuffer.clear();
+
+    const auto customIndex = (int) apvts.getParameter (CONST::OSC1_TYPE_ID)->getNormalisableRange().end;
+
+    for (auto& slot : oscillatorSlots)
+    {
+        slot.setLibrary (&synth.getWaveLibrary());
+
+        for (auto& osc : slot.oscillators)
+            osc.customWaveIndex = customIndex;
+    }
+}
+
+SynthVoice::~SynthVoice() = default;
+
+void SynthVoice::prepareToPlay (double sampleRate, int samplesPerBlock, int)
+{
+    for (auto& t : targets)
+    {
+        t.smoother.reset (sampleRate, modulationRampSeconds);
+        // Start from where each control stands, so a voice's first note does not sweep every
+        // parameter up from the bottom of its range.
+        t.smoother.setCurrentAndTargetValue (t.parameter->getValue());
+        t.lastNormalised = -1.0f;
+    }
+
+    for (auto& envelope : envelopes)
+        envelope.setSampleRate (sampleRate);
+
+    const juce::dsp::ProcessSpec spec { sampleRate, (juce::uint32) juce::jmax (1, samplesPerBlock), 2 };
+    levelGain.prepare (spec);
+    levelGain.setRampDurationSeconds (0.01);
+
+    for (auto& lfo : lfos)
+        lfo.sampleRate = sampleRate;
+
+    for (auto& slot : oscillatorSlots)
+        slot.setSampleRate ((float) sampleRate);
+
+    filter.prepare (spec);
+    lastDrive = -1.0f;
+
+    noteSmoother.reset (sampleRate, glideSeconds);
+    noteSmoother.setCurrentAndTargetValue (noteSmoother.getTargetValue());
+
+    isPrepared = true;
+}
+
+//==============================================================================
+void SynthVoice::noteStarted()
+{
+    const auto& note = getCurrentlyPlayingNote();
+    level.setCurrentAndTargetValue (note.noteOnVelocity.as14BitInt() / 16383.0);
+    noteSmoother.setTargetValue (note.initialNote + note.totalPitchbendInSemitones);
+
+    if (! voiceStarted)
+    {
+        voiceStarted = true;
+
+        for (auto& lfo : lfos)
+            lfo.phase = 0.0;
+
+        for (auto& envelope : envelopes)
+            envelope.reset();
+
+        updateParamsBeforeRender (0);
+
+        for (auto& lfo : lfos)
+            lfo.phase = 0.0;
+
+        for (auto& envelope : envelopes)
+            envelope.noteOn();
+
+        filter.reset();
+        return;
+    }
+
+    // A stolen voice: the envelopes restart from where they are; LFOs, filter and phases run on.
+    for (auto& envelope : envelopes)
+        envelope.noteOn();
+}
+
+void SynthVoice::noteStopped (bool allowTailOff)
+{
+    if (allowTailOff)
+    {
+        for (auto& envelope : envelopes)
+            envelope.noteOff();
+
+        return;
+    }
+
+    for (auto& envelope : envelopes)
+        envelope.reset();
+
+    filter.reset();
+    clearCurrentNote();
+    voiceStarted = false;
+}
+
+void SynthVoice::notePressureChanged()
+{
+    level.setCurrentAndTargetValue (getCurrentlyPlayingNote().pressure.as14BitInt() / 16383.0);
+}
+
+void SynthVoice::notePitchbendChanged()
+{
+    const auto& note = getCurrentlyPlayingNote();
+    noteSmoother.setTargetValue (note.initialNote + note.totalPitchbendInSemitones);
+}
+
+//==============================================================================
+float SynthVoice::realValue (const juce::RangedAudioParameter* parameter) noexcept
+{
+    return parameter->convertFrom0to1 (parameter->getValue());
+}
+
+float SynthVoice::modulatedNormalised (const TargetState& t) const noexcept
+{
+    float target = t.parameter->getValue();
+
+    for (size_t s = 0; s < sources.size(); ++s)
+        target += (*t.amounts)[s].load (std::memory_order_relaxed) * sources[s].load (std::memory_order_relaxed);
+
+    return juce::jlimit (0.0f, 1.0f, target);
+}
+
+float SynthVoice::modulatedTarget (int targetIndex) noexcept
+{
+    auto& t = targets[(size_t) targetIndex];
+    t.smoother.setTargetValue (modulatedNormalised (t));
+    const auto v = juce::jlimit (0.0f, 1.0f, t.smoother.getCurrentValue());
+
+    if (v != t.lastNormalised)
+    {
+        const auto& range = t.parameter->getNormalisableRange();
+        t.lastNormalised = v;
+        t.lastReal = range.snapToLegalValue (range.convertFrom0to1 (v));
+    }
+
+    return t.lastReal;
+}
+
+float SynthVoice::modulatedParam (juce::RangedAudioParameter* parameter, bool smoothed) noexcept
+{
+    const auto index = synth.getModTargetIndex (parameter);
+
+    if (index < 0)
+        return realValue (parameter);
+
+    if (! smoothed)
+        return modulatedNormalised (targets[(size_t) index]);
+
+    return modulatedTarget (index);
+}
+
+//==============================================================================
+void SynthVoice::setCustomBuffer (juce::AudioBuffer<float> cycle)
+{
+    customHandOver.publish (synth.getCustomWaveCache().tablesFor (cycle));
+}
+
+void SynthVoice::installNewCustomTables() noexcept
+{
+    const auto* newer = customHandOver.takeNewer (customTables);
+
+    if (newer == nullptr)
+        return;
+
+    customTables = newer;
+
+    for (auto& slot : oscillatorSlots)
+        for (auto& osc : slot.oscillators)
+        {
+            osc.customTables = newer;
+
+            if (osc.waveIndex == osc.customWaveIndex)
+                osc.createCustomWavetable();
+        }
+}
+
+void SynthVoice::setSlotWave (MultiVoiceOscillator& slot, int type) noexcept
+{
+    for (auto& osc : slot.oscillators)
+    {
+        if (osc.waveIndex == type)
+            continue;
+
+        osc.waveIndex = type;
+
+        if (type == osc.customWaveIndex)
+            osc.createCustomWavetable();
+        else
+            osc.createWavetable();
+    }
+}
+
+void SynthVoice::updateSources() noexcept
+{
+    const auto& note = getCurrentlyPlayingNote();
+    auto set = [this] (int source, float value) { sources[(size_t) source].store (value, std::memory_order_relaxed); };
+
+    for (int k = 0; k < 4; ++k)
+        set (Synth::lfo1 + k, lfos[(size_t) k].getCurrentValue());
+
+    set (Synth::mpeTimbre, (float) note.timbre.as14BitInt() / 16383.0f);
+    set (Synth::mpePressure, (float) note.pressure.as14BitInt() / 16383.0f);
+    set (Synth::mpeSlider, (float) note.pitchbend.as14BitInt() / 16383.0f);
+    set (Synth::mpeStrike, (float) note.noteOnVelocity.as14BitInt() / 16383.0f);
+    set (Synth::mpeLift, (float) note.noteOffVelocity.as14BitInt() / 16383.0f);
+
+    for (int k = 0; k < 3; ++k)
+        set (Synth::modEnv1 + k, envelopes[(size_t) k + 1].getNextSample());
+}
+
+void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
+{
+    installNewCustomTables();
+    updateSources();
+
+    for (int k = 0; k < 4; ++k)
+    {
+        auto& envelope = envelopes[(size_t) k];
+
+        if (k > 0)
+            for (int i = 1; i < numSamples; ++i)
+                envelope.getNextSample();
+
+        const auto& t = envTargets[(size_t) k];
+        envelope.setParameters ({ modulatedTarget (t.attack), modulatedTarget (t.decay),
+                                  modulatedTarget (t.sustain), modulatedTarget (t.release) });
+    }
+
+    for (int k = 0; k < 4; ++k)
+    {
+        auto& lfo = lfos[(size_t) k];
+        const auto& bundle = *synth.lfoParams[(size_t) k];
+        const auto& t = lfoTargets[(size_t) k];
+
+        lfo.process (numSamples);
+        lfo.wave = juce::roundToInt (realValue (bundle.wave));
+        lfo.frequency = modulatedTarget (t.frequency);
+        lfo.phaseOffset = modulatedTarget (t.phase) / twoPi;
+        lfo.depth = modulatedTarget (t.depth);
+        lfo.bipolar = bundle.polarity->getValue() != 0.0f;
+    }
+
+    const auto pitch = noteSmoother.getNextValue();
+
+    if (numSamples > 1)
+        noteSmoother.skip (numSamples - 1);
+
+    for (int k = 0; k < numSlots; ++k)
+    {
+        auto& slot = oscillatorSlots[(size_t) k];
+        const auto& bundle = *synth.oscParams[(size_t) k];
+        const auto& t = oscTargets[(size_t) k];
+
+        const auto fine = modulatedTarget (t.detune);
+        const auto semi = modulatedTarget (t.semi);
+        setSlotWave (slot, juce::roundToInt (realValue (bundle.type)));
+        slot.note = semi + fine / 100.0f + (float) pitch;
+        slot.isOn = bundle.bypass->getValue() != 0.0f;
+        slot.pan = modulatedTarget (t.pan);
+        slot.gain = juce::Decibels::decibelsToGain (modulatedTarget (t.gain), -100.0f);
+        slot.numVoices = (int) modulatedTarget (t.unisonVoices);
+        slot.unisonSpread = modulatedTarget (t.unisonSpread);
+        slot.unisonDetune = modulatedTarget (t.unisonDetune);
+    }
+
+    levelGain.setGainLinear ((float) level.getCurrentValue() * levelScale);
+
+    filter.setEnabled (synth.filterParams[0]->bypass->getValue() != 0.0f);
+    filter.setCutoffFrequencyHz (modulatedTarget (cutoffTarget));
+    filter.setResonance (modulatedTarget (resonanceTarget));
+
+    const auto drive = modulatedTarget (driveTarget);
+
+    if (drive != lastDrive)
+    {
+        filter.setDrive (drive);
+        lastDrive = drive;
+    }
+}
+
+//==============================================================================
+void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSample, int numSamples)
+{
+    if (! isPrepared || numSamples <= 0)
+        return;
+
+    while (numSamples > 0)
+    {
+        const int chunk = juce::jmin (numSamples, subBlockSize);
+        auto* left = voiceBuffer.getWritePointer (0);
+        auto* right = voiceBuffer.getWritePointer (1);
+        juce::FloatVectorOperations::clear (left, chunk);
+        juce::FloatVectorOperations::clear (right, chunk);
+
+        updateParamsBeforeRender (chunk);
+
+        for (auto& slot : oscillatorSlots)
+            slot.process (left, right, chunk);
+
+        auto block = juce::dsp::AudioBlock<float> (voiceBuffer).getSubBlock (0, (size_t) chunk);
+        const juce::dsp::ProcessContextReplacing<float> context (block);
+        levelGain.process (context);
+        filter.process (context);
+        envelopes[0].applyEnvelopeToBuffer (voiceBuffer, 0, chunk);
+
+        if (output.getNumChannels() == 1)
+        {
+            output.addFrom (0, startSample, voiceBuffer, 0, 0, chunk, 0.5f);
+            output.addFrom (0, startSample, voiceBuffer, 1, 0, chunk, 0.5f);
+        }
+        else if (output.getNumChannels() >= 2)
+        {
+            output.addFrom (0, startSample, voiceBuffer, 0, 0, chunk);
+            output.addFrom (1, startSample, voiceBuffer, 1, 0, chunk);
+        }
+
+        for (auto& t : targets)
+            t.smoother.skip (chunk);
+
+        if (std::none_of (envelopes.begin(), envelopes.end(), [] (const juce::ADSR& e) { return e.isActive(); }))
+        {
+            // Every envelope has finished: the voice is free. What is left of the block is silent.
+            clearCurrentNote();
+            voiceStarted = false;
+            return;
+        }
+
+        startSample += chunk;
+        numSamples -= chunk;
+    }
+}

@@ -1,0 +1,111 @@
+#pragma once
+
+#include <juce_audio_processors/juce_audio_processors.h>
+#include <juce_dsp/juce_dsp.h>
+
+#include "Synth.h"
+#include "MultiVoiceOscillator.h"
+#include "SimpleLFO.h"
+#include "CustomWaveHandOver.h"
+
+#include <array>
+#include <atomic>
+#include <unordered_map>
+
+/** Plays one MPE note: four oscillator slots into a stereo voice buffer, a level stage driven by
+    strike velocity then pressure, a ladder low-pass and the amplitude envelope, modulated once per
+    sub-block of at most 64 samples by four LFOs, three modulation envelopes and five MPE dimensions.
+
+    Audio thread, inside the synthesiser's rendering, except setCustomBuffer() and the display
+    query modulatedParam (p, false), which run on the message thread. Nothing here allocates, locks
+    or reads files once prepared. */
+class SynthVoice : public juce::MPESynthesiserVoice
+{
+public:
+    static constexpr int subBlockSize = 64;
+    static constexpr int numSlots = 4;
+
+    SynthVoice (juce::AudioProcessorValueTreeState& apvts, Synth& synth);
+    ~SynthVoice() override;
+
+    void noteStarted() override;
+    void noteStopped (bool allowTailOff) override;
+    void notePressureChanged() override;
+    void notePitchbendChanged() override;
+    void noteTimbreChanged() override {}
+    void noteKeyStateChanged() override {}
+    void renderNextBlock (juce::AudioBuffer<float>& output, int startSample, int numSamples) override;
+    using juce::MPESynthesiserVoice::renderNextBlock;
+
+    void prepareToPlay (double sampleRate, int samplesPerBlock, int numOutputChannels);
+
+    /** The per-sub-block update of sources, envelopes, LFOs, slots, level and filter. */
+    void updateParamsBeforeRender (int numSamples) noexcept;
+
+    /** The modulated value of a parameter for this voice. smoothed = true: the real value from the
+        target's smoother (audio thread). smoothed = false: the unsmoothed value in 0..1, changing
+        nothing (message thread). A parameter that is not a target gives its current real value. */
+    float modulatedParam (juce::RangedAudioParameter* parameter, bool smoothed) noexcept;
+
+    /** Message thread: hands a drawn cycle to every oscillator of the voice; slots set to "Custom"
+        play it from the voice's next sub-block. Builds tables only for a cycle it has not seen. */
+    void setCustomBuffer (juce::AudioBuffer<float> cycle);
+
+    /** A source's current value (any thread). */
+    float getSourceValue (int source) const noexcept  { return sources[(size_t) source].load (std::memory_order_relaxed); }
+
+    bool isVoiceStarted() const noexcept               { return voiceStarted; }
+    const MultiVoiceOscillator& getSlot (int i) const noexcept  { return oscillatorSlots[(size_t) i]; }
+    const juce::ADSR& getEnvelope (int i) const noexcept        { return envelopes[(size_t) i]; }
+    const SimpleLFO& getLFO (int i) const noexcept              { return lfos[(size_t) i]; }
+    double getCurrentPitch() const noexcept                     { return noteSmoother.getCurrentValue(); }
+    float getLevel() const noexcept                             { return (float) level.getCurrentValue(); }
+
+private:
+    /** One modulation target's smoother and a cache of its last conversion to the real range. */
+    struct TargetState
+    {
+        juce::RangedAudioParameter* parameter = nullptr;
+        Synth::ModAmounts* amounts = nullptr;
+        juce::SmoothedValue<float> smoother;
+        float lastNormalised = -1.0f;
+        float lastReal = 0.0f;
+    };
+
+    float modulatedNormalised (const TargetState&) const noexcept;
+    float modulatedTarget (int targetIndex) noexcept;
+    void updateSources() noexcept;
+    void installNewCustomTables() noexcept;
+    void setSlotWave (MultiVoiceOscillator&, int type) noexcept;
+    static float realValue (const juce::RangedAudioParameter*) noexcept;
+
+    std::array<std::atomic<float>, Synth::numModSources> sources {};
+    std::vector<TargetState> targets;   // in the synthesiser's target order; fixed at construction
+    juce::AudioProcessorValueTreeState& apvts;
+    Synth& synth;
+    bool voiceStarted = false;
+    juce::SmoothedValue<double> level { 0.0 };
+    juce::SmoothedValue<double> noteSmoother { 0.0 };
+    std::array<SimpleLFO, 4> lfos;
+    std::array<juce::ADSR, 4> envelopes;
+    std::array<MultiVoiceOscillator, numSlots> oscillatorSlots;
+    juce::AudioBuffer<float> voiceBuffer { 2, subBlockSize };
+    juce::dsp::Gain<float> levelGain;
+    juce::dsp::LadderFilter<float> filter;
+    bool isPrepared = false;
+
+    // Target indices of each bundle field, so the per-sub-block update does no hash lookups.
+    struct OscTargets { int detune, semi, gain, pan, unisonDetune, unisonSpread, unisonVoices; };
+    struct EnvTargets { int attack, decay, sustain, release; };
+    struct LfoTargets { int frequency, depth, phase; };
+    std::array<OscTargets, numSlots> oscTargets {};
+    std::array<EnvTargets, 4> envTargets {};
+    std::array<LfoTargets, 4> lfoTargets {};
+    int cutoffTarget = -1, resonanceTarget = -1, driveTarget = -1;
+    float lastDrive = -1.0f;
+
+    CustomWaveHandOver customHandOver;
+    const WaveTableSet* customTables = nullptr;   // audio thread's view of the drawn cycle
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (SynthVoice)
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <juce_audio_formats/juce_audio_formats.h>
+#include <optional>
+#include <vector>
+
+/** Reads the single cycle that a wave file holds. Message thread (or any thread but the audio
+    thread): it opens and reads files.
+
+    The cycle is the file's first channel:
+    - with a frame-length marker (a "clm " chunk whose text holds "<!>" and a length), its first frame;
+    - otherwise, when the file holds at most maxWholeCycle samples, the whole file;
+    - otherwise its first 1024 samples.
+    A file that is missing, cannot be decoded, is empty, has no channels or holds a NaN or an
+    infinity gives no cycle. */
+class WaveFileReader
+{
+public:
+    static constexpr int defaultCycle = 1024;
+    static constexpr int maxWholeCycle = 4096;
+    static constexpr int maxMarkedFrame = 1 << 16;
+
+    WaveFileReader();
+
+    std::optional<std::vector<float>> readCycle (const juce::File& file);
+
+    /** The frame length a WAV file's "clm " chunk marks, or 0 when it has none. */
+    static int findFrameLengthMarker (const juce::File& file);
+
+private:
+    juce::AudioFormatManager formatManager;
+
+    JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (WaveFileReader)
+};

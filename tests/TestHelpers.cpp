@@ -1,0 +1,153 @@
+#include "TestHelpers.h"
+
+#include <cmath>
+#include <complex>
+
+TempWaveFolder::TempWaveFolder()
+    : folder (juce::File::createTempFile ("ostrel-waves"))
+{
+    folder.createDirectory();
+}
+
+TempWaveFolder::~TempWaveFolder()
+{
+    folder.deleteRecursively();
+}
+
+juce::File TempWaveFolder::addWave (const juce::String& subfolder, const juce::String& name,
+                                    const std::vector<float>& samples, int numChannels,
+                                    const juce::String& frameMarker)
+{
+    auto dir = subfolder.isEmpty() ? folder : folder.getChildFile (subfolder);
+    dir.createDirectory();
+    auto file = dir.getChildFile (name);
+    file.deleteFile();
+
+    {
+        juce::WavAudioFormat wav;
+        std::unique_ptr<juce::OutputStream> out (file.createOutputStream().release());
+        std::unique_ptr<juce::AudioFormatWriter> writer (wav.createWriterFor (out.get(), 48000.0, (unsigned int) numChannels, 32, {}, 0));
+        out.release();
+        juce::AudioBuffer<float> buffer (numChannels, (int) samples.size());
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            for (size_t i = 0; i < samples.size(); ++i)
+                buffer.setSample (ch, (int) i, ch == 0 ? samples[i] : -samples[i] * 0.5f);
+
+        writer->writeFromAudioSampleBuffer (buffer, 0, buffer.getNumSamples());
+    }
+
+    if (frameMarker.isNotEmpty())
+    {
+        // Append a "clm " chunk and fix the RIFF size, as wavetable exporters do.
+        juce::MemoryBlock data;
+        file.loadFileAsData (data);
+        juce::MemoryOutputStream chunk;
+        chunk.write ("clm ", 4);
+        const auto text = frameMarker.toStdString();
+        chunk.writeInt ((int) text.size());
+        chunk.write (text.data(), text.size());
+        if (text.size() % 2 != 0) chunk.writeByte (0);
+        data.append (chunk.getData(), chunk.getDataSize());
+        auto riffSize = (juce::uint32) (data.getSize() - 8);
+        data.copyFrom (&riffSize, 4, 4);
+        file.replaceWithData (data.getData(), data.getSize());
+    }
+
+    return file;
+}
+
+juce::File TempWaveFolder::addRaw (const juce::String& subfolder, const juce::String& name, const juce::MemoryBlock& bytes)
+{
+    auto dir = folder.getChildFile (subfolder);
+    dir.createDirectory();
+    auto file = dir.getChildFile (name);
+    file.replaceWithData (bytes.getData(), bytes.getSize());
+    return file;
+}
+
+std::vector<float> cycleOf (int n, const std::function<float (double)>& shape)
+{
+    std::vector<float> out ((size_t) n);
+
+    for (int i = 0; i < n; ++i)
+        out[(size_t) i] = shape ((double) i / n);
+
+    return out;
+}
+
+std::vector<float> sineCycle (int n, float amplitude, int harmonic)
+{
+    return cycleOf (n, [=] (double p) { return amplitude * (float) std::sin (2.0 * juce::MathConstants<double>::pi * harmonic * p); });
+}
+
+std::vector<float> sawCycle (int n)
+{
+    return cycleOf (n, [] (double p) { return (float) (2.0 * p - 1.0); });
+}
+
+static std::complex<double> dftBin (const float* cycle, int n, int k)
+{
+    std::complex<double> sum;
+
+    for (int t = 0; t < n; ++t)
+    {
+        const auto w = -2.0 * juce::MathConstants<double>::pi * k * t / n;
+        sum += (double) cycle[t] * std::complex<double> (std::cos (w), std::sin (w));
+    }
+
+    return sum;
+}
+
+double harmonicMagnitude (const float* cycle, int n, int k)
+{
+    return std::abs (dftBin (cycle, n, k)) * (k == 0 ? 1.0 : 2.0) / n;
+}
+
+double harmonicPhase (const float* cycle, int n, int k)
+{
+    return std::arg (dftBin (cycle, n, k));
+}
+
+double estimateFrequency (const float* x, int numSamples, double sampleRate)
+{
+    double first = -1.0, last = -1.0;
+    int crossings = 0;
+
+    for (int i = 1; i < numSamples; ++i)
+    {
+        if (x[i - 1] < 0.0f && x[i] >= 0.0f)
+        {
+            const double t = (i - 1) + (double) -x[i - 1] / ((double) x[i] - x[i - 1]);
+
+            if (first < 0.0)
+                first = t;
+            else
+                ++crossings;
+
+            last = t;
+        }
+    }
+
+    return crossings > 0 ? crossings * sampleRate / (last - first) : 0.0;
+}
+
+double rms (const float* x, int n)
+{
+    double sum = 0.0;
+
+    for (int i = 0; i < n; ++i)
+        sum += (double) x[i] * x[i];
+
+    return n > 0 ? std::sqrt (sum / n) : 0.0;
+}
+
+float peak (const float* x, int n)
+{
+    float m = 0.0f;
+
+    for (int i = 0; i < n; ++i)
+        m = std::max (m, std::abs (x[i]));
+
+    return m;
+}

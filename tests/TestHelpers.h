@@ -1,0 +1,43 @@
+#pragma once
+
+#include <juce_audio_formats/juce_audio_formats.h>
+#include <juce_audio_processors/juce_audio_processors.h>
+
+#include <functional>
+#include <vector>
+
+/** A "Waveform Files" folder in a temporary directory, removed when the fixture goes. */
+class TempWaveFolder
+{
+public:
+    TempWaveFolder();
+    ~TempWaveFolder();
+
+    const juce::File& getFolder() const { return folder; }
+
+    /** Writes a mono (or multi-channel) 32-bit float WAV at subfolder/name. */
+    juce::File addWave (const juce::String& subfolder, const juce::String& name,
+                        const std::vector<float>& samples, int numChannels = 1,
+                        const juce::String& frameMarker = {});
+
+    /** Writes raw bytes at subfolder/name (for files that are not audio). */
+    juce::File addRaw (const juce::String& subfolder, const juce::String& name, const juce::MemoryBlock& bytes);
+
+private:
+    juce::File folder;
+};
+
+/** One period of a waveform as a function of phase in [0, 1), sampled at n points. */
+std::vector<float> cycleOf (int n, const std::function<float (double)>& shape);
+std::vector<float> sineCycle (int n = 1024, float amplitude = 1.0f, int harmonic = 1);
+std::vector<float> sawCycle (int n = 1024);
+
+/** Magnitude of harmonic k of one cycle held in n samples (DFT, amplitude-scaled: a unit sine gives 1). */
+double harmonicMagnitude (const float* cycle, int n, int k);
+double harmonicPhase (const float* cycle, int n, int k);
+
+/** Fundamental frequency from positive-going zero crossings, interpolated. */
+double estimateFrequency (const float* samples, int numSamples, double sampleRate);
+
+double rms (const float* samples, int numSamples);
+float peak (const float* samples, int numSamples);
