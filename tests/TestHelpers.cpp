@@ -62,7 +62,12 @@ juce::File TempWaveFolder::addRaw (const juce::String& subfolder, const juce::St
     auto dir = folder.getChildFile (subfolder);
     dir.createDirectory();
     auto file = dir.getChildFile (name);
-    file.replaceWithData (bytes.getData(), bytes.getSize());
+
+    if (bytes.getSize() == 0)
+        file.create();
+    else
+        file.replaceWithData (bytes.getData(), bytes.getSize());
+
     return file;
 }
 

@@ -87,7 +87,7 @@ void MultiVoiceOscillator::process (float* left, float* right, int numSamples) n
         lanes.tableOffset[lane] = osc.currentBand * WaveTableSet::stride;
     }
 
-    OscillatorKernels::render (sharedTables->allBands(), lanes, numGroups, left, right, numSamples);
+    OscillatorKernels::render (*sharedTables, lanes, numGroups, left, right, numSamples);
 
     for (int i = 0; i < used; ++i)
         oscillators[(size_t) i].readPosition = lanes.position[laneFor (i)];

@@ -20,10 +20,12 @@ namespace
 {
 constexpr float tableSize = (float) WaveTableSet::tableSize;
 constexpr float inverseTableSize = 1.0f / tableSize;
+constexpr int maxSamplesPerCall = 64;
 
-[[maybe_unused]] void renderScalar (const float* tables, Lanes& lanes, int numGroups,
+[[maybe_unused]] void renderScalar (const WaveTableSet& set, Lanes& lanes, int numGroups,
                                     float* left, float* right, int numSamples) noexcept
 {
+    const float* tables = set.allBands();
     for (int lane = 0; lane < numGroups * lanesPerGroup; ++lane)
     {
         auto* out = (lane % lanesPerGroup) < 4 ? left : right;
@@ -46,11 +48,23 @@ constexpr float inverseTableSize = 1.0f / tableSize;
     }
 }
 
+/** True when no lane advances by a whole table or more per sample, so one conditional subtract
+    wraps exactly as repeated subtraction does. */
+[[maybe_unused]] bool hasSmallSteps (const Lanes& lanes, int numGroups) noexcept
+{
+    for (int lane = 0; lane < numGroups * lanesPerGroup; ++lane)
+        if (! (lanes.increment[lane] < tableSize))
+            return false;
+
+    return true;
+}
+
 #if OSTREL_X86
 // Four lanes per SSE register: [L L R R] for every half group.
-void renderSse2 (const float* tables, Lanes& lanes, int numGroups,
+void renderSse2 (const WaveTableSet& set, Lanes& lanes, int numGroups,
                  float* left, float* right, int numSamples) noexcept
 {
+    const float* tables = set.allBands();
     const int numVectors = numGroups * 2;
     __m128 position[maxLanes / 4], increment[maxLanes / 4], gain[maxLanes / 4];
     __m128i offset[maxLanes / 4];
@@ -75,6 +89,7 @@ void renderSse2 (const float* tables, Lanes& lanes, int numGroups,
 
     const __m128 size = _mm_set1_ps (tableSize);
     const __m128 inverseSize = _mm_set1_ps (inverseTableSize);
+    const bool smallSteps = hasSmallSteps (lanes, numGroups);
 
     for (int j = 0; j < numSamples; ++j)
     {
@@ -91,10 +106,18 @@ void renderSse2 (const float* tables, Lanes& lanes, int numGroups,
             const __m128 value = _mm_add_ps (_mm_mul_ps (_mm_sub_ps (b, a), frac), a);
             sum = _mm_add_ps (sum, _mm_mul_ps (value, gain[v]));
 
-            // Positions stay non-negative, so truncation is the floor.
             const __m128 advanced = _mm_add_ps (position[v], increment[v]);
-            const __m128 turns = _mm_cvtepi32_ps (_mm_cvttps_epi32 (_mm_mul_ps (advanced, inverseSize)));
-            position[v] = _mm_sub_ps (advanced, _mm_mul_ps (turns, size));
+
+            if (smallSteps)
+            {
+                position[v] = _mm_sub_ps (advanced, _mm_and_ps (_mm_cmpge_ps (advanced, size), size));
+            }
+            else
+            {
+                // Positions stay non-negative, so truncation is the floor.
+                const __m128 turns = _mm_cvtepi32_ps (_mm_cvttps_epi32 (_mm_mul_ps (advanced, inverseSize)));
+                position[v] = _mm_sub_ps (advanced, _mm_mul_ps (turns, size));
+            }
         }
 
         const __m128 pairs = _mm_add_ps (sum, _mm_shuffle_ps (sum, sum, _MM_SHUFFLE (2, 3, 0, 1)));
@@ -113,9 +136,9 @@ void renderSse2 (const float* tables, Lanes& lanes, int numGroups,
     }
 }
 
-template <int count>
+template <int count, bool smallSteps>
 __attribute__ ((target ("avx2")))
-void renderAvx2Groups (const float* tables, Lanes& lanes, float* left, float* right, int numSamples) noexcept
+void renderAvx2Groups (const float* pairData, Lanes& lanes, float* left, float* right, int numSamples) noexcept
 {
     __m256 position[count], increment[count], gain[count];
     __m256i offset[count];
@@ -130,7 +153,10 @@ void renderAvx2Groups (const float* tables, Lanes& lanes, float* left, float* ri
 
     const __m256 size = _mm256_set1_ps (tableSize);
     const __m256 inverseSize = _mm256_set1_ps (inverseTableSize);
-    const float* nextTables = tables + 1;
+    __m256 sums[maxSamplesPerCall];
+
+    // Pair offsets are lane offsets too: pair i sits at double i of the pair data.
+    const double* pairs = reinterpret_cast<const double*> (pairData);
 
     for (int j = 0; j < numSamples; ++j)
     {
@@ -141,19 +167,51 @@ void renderAvx2Groups (const float* tables, Lanes& lanes, float* left, float* ri
             const __m256i idx = _mm256_cvttps_epi32 (position[g]);
             const __m256 frac = _mm256_sub_ps (position[g], _mm256_cvtepi32_ps (idx));
             const __m256i at = _mm256_add_epi32 (idx, offset[g]);
-            const __m256 a = _mm256_i32gather_ps (tables, at, 4);
-            const __m256 b = _mm256_i32gather_ps (nextTables, at, 4);
-            const __m256 value = _mm256_add_ps (_mm256_mul_ps (_mm256_sub_ps (b, a), frac), a);
+
+            // Two 64-bit gathers fetch (sample, slope) pairs for lanes 0-3 and 4-7; then split the
+            // pairs and put the lanes back in order.
+            const __m256 low = _mm256_castpd_ps (_mm256_i32gather_pd (pairs, _mm256_castsi256_si128 (at), 8));
+            const __m256 high = _mm256_castpd_ps (_mm256_i32gather_pd (pairs, _mm256_extracti128_si256 (at, 1), 8));
+            const __m256 a = _mm256_castpd_ps (_mm256_permute4x64_pd (_mm256_castps_pd (_mm256_shuffle_ps (low, high, _MM_SHUFFLE (2, 0, 2, 0))), _MM_SHUFFLE (3, 1, 2, 0)));
+            const __m256 slope = _mm256_castpd_ps (_mm256_permute4x64_pd (_mm256_castps_pd (_mm256_shuffle_ps (low, high, _MM_SHUFFLE (3, 1, 3, 1))), _MM_SHUFFLE (3, 1, 2, 0)));
+            const __m256 value = _mm256_add_ps (_mm256_mul_ps (slope, frac), a);
             sum = _mm256_add_ps (sum, _mm256_mul_ps (value, gain[g]));
 
             const __m256 advanced = _mm256_add_ps (position[g], increment[g]);
-            const __m256 turns = _mm256_floor_ps (_mm256_mul_ps (advanced, inverseSize));
-            position[g] = _mm256_sub_ps (advanced, _mm256_mul_ps (turns, size));
+
+            if constexpr (smallSteps)
+            {
+                // Every increment is below one table: at most one wrap, a compare and a subtract.
+                const __m256 wrap = _mm256_and_ps (_mm256_cmp_ps (advanced, size, _CMP_GE_OQ), size);
+                position[g] = _mm256_sub_ps (advanced, wrap);
+            }
+            else
+            {
+                const __m256 turns = _mm256_floor_ps (_mm256_mul_ps (advanced, inverseSize));
+                position[g] = _mm256_sub_ps (advanced, _mm256_mul_ps (turns, size));
+            }
         }
 
-        // [L L L L | R R R R] -> left and right sums in the low element of each half.
-        const __m256 pairs = _mm256_hadd_ps (sum, sum);
-        const __m256 totals = _mm256_hadd_ps (pairs, pairs);
+        sums[j] = sum;
+    }
+
+    // Each sum is [L L L L | R R R R]; reduce eight samples at a time with a transposing add tree.
+    int j = 0;
+
+    for (; j + 8 <= numSamples; j += 8)
+    {
+        const __m256 first = _mm256_hadd_ps (_mm256_hadd_ps (sums[j], sums[j + 1]), _mm256_hadd_ps (sums[j + 2], sums[j + 3]));
+        const __m256 second = _mm256_hadd_ps (_mm256_hadd_ps (sums[j + 4], sums[j + 5]), _mm256_hadd_ps (sums[j + 6], sums[j + 7]));
+        _mm_storeu_ps (left + j, _mm_add_ps (_mm_loadu_ps (left + j), _mm256_castps256_ps128 (first)));
+        _mm_storeu_ps (left + j + 4, _mm_add_ps (_mm_loadu_ps (left + j + 4), _mm256_castps256_ps128 (second)));
+        _mm_storeu_ps (right + j, _mm_add_ps (_mm_loadu_ps (right + j), _mm256_extractf128_ps (first, 1)));
+        _mm_storeu_ps (right + j + 4, _mm_add_ps (_mm_loadu_ps (right + j + 4), _mm256_extractf128_ps (second, 1)));
+    }
+
+    for (; j < numSamples; ++j)
+    {
+        const __m256 pairSums = _mm256_hadd_ps (sums[j], sums[j]);
+        const __m256 totals = _mm256_hadd_ps (pairSums, pairSums);
         left[j] += _mm256_cvtss_f32 (totals);
         right[j] += _mm_cvtss_f32 (_mm256_extractf128_ps (totals, 1));
     }
@@ -162,17 +220,22 @@ void renderAvx2Groups (const float* tables, Lanes& lanes, float* left, float* ri
         _mm256_store_ps (lanes.position + g * lanesPerGroup, position[g]);
 }
 
-void renderAvx2 (const float* tables, Lanes& lanes, int numGroups,
+void renderAvx2 (const WaveTableSet& set, Lanes& lanes, int numGroups,
                  float* left, float* right, int numSamples) noexcept
 {
+    const float* tables = set.allBandPairs();
+    const bool smallSteps = hasSmallSteps (lanes, numGroups);
+
     if (numGroups == 1)
-        renderAvx2Groups<1> (tables, lanes, left, right, numSamples);
+        smallSteps ? renderAvx2Groups<1, true> (tables, lanes, left, right, numSamples)
+                   : renderAvx2Groups<1, false> (tables, lanes, left, right, numSamples);
     else
-        renderAvx2Groups<2> (tables, lanes, left, right, numSamples);
+        smallSteps ? renderAvx2Groups<2, true> (tables, lanes, left, right, numSamples)
+                   : renderAvx2Groups<2, false> (tables, lanes, left, right, numSamples);
 }
 #endif
 
-using RenderFunction = void (*) (const float*, Lanes&, int, float*, float*, int) noexcept;
+using RenderFunction = void (*) (const WaveTableSet&, Lanes&, int, float*, float*, int) noexcept;
 
 std::atomic<bool> baselineForced { false };
 
@@ -198,13 +261,18 @@ RenderFunction chooseRenderer() noexcept
 }
 } // namespace
 
-void render (const float* tables, Lanes& lanes, int numGroups,
+void render (const WaveTableSet& tables, Lanes& lanes, int numGroups,
              float* left, float* right, int numSamples) noexcept
 {
     if (numGroups <= 0 || numSamples <= 0)
         return;
 
-    chooseRenderer() (tables, lanes, numGroups > maxGroups ? maxGroups : numGroups, left, right, numSamples);
+    const auto render = chooseRenderer();
+    const int groups = numGroups > maxGroups ? maxGroups : numGroups;
+
+    for (int start = 0; start < numSamples; start += maxSamplesPerCall)
+        render (tables, lanes, groups, left + start, right + start,
+                numSamples - start < maxSamplesPerCall ? numSamples - start : maxSamplesPerCall);
 }
 
 const char* activePath() noexcept

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+class WaveTableSet;
+
 /** The per-sample wavetable read of up to sixteen oscillators at once, as SIMD lanes.
 
     Lanes come in groups of eight: lanes 0-3 of a group feed the left channel and lanes 4-7 the
@@ -27,7 +29,7 @@ struct alignas (32) Lanes
 };
 
 /** Adds numSamples samples of every lane into left and right and advances the lanes' positions. */
-void render (const float* tables, Lanes& lanes, int numGroups,
+void render (const WaveTableSet& tables, Lanes& lanes, int numGroups,
              float* left, float* right, int numSamples) noexcept;
 
 /** The name of the path render() uses: "avx2", "sse2" or "scalar". */

@@ -5,6 +5,13 @@
 namespace
 {
 constexpr int fftOrder = 10;
+
+/** One table-size transform per thread: setting a transform up costs more than running it. */
+const juce::dsp::FFT& tableFft()
+{
+    thread_local const juce::dsp::FFT fft (fftOrder);
+    return fft;
+}
 static_assert ((1 << fftOrder) == WaveTableSet::tableSize, "one FFT frame per table");
 
 /** The spectrum of one period of a cycle of any length, as tableSize complex bins. A cycle of a
@@ -18,10 +25,9 @@ std::vector<std::complex<float>> spectrumOf (const float* cycle, int numSamples)
 
     if (numSamples == n)
     {
-        juce::dsp::FFT fft (fftOrder);
         std::vector<float> work ((size_t) n * 2, 0.0f);
         std::copy (cycle, cycle + n, work.begin());
-        fft.performRealOnlyForwardTransform (work.data(), false);
+        tableFft().performRealOnlyForwardTransform (work.data(), false);
 
         for (int k = 0; k <= n / 2; ++k)
             bins[(size_t) k] = { work[(size_t) (2 * k)], work[(size_t) (2 * k + 1)] };
@@ -65,7 +71,8 @@ std::vector<std::complex<float>> spectrumOf (const float* cycle, int numSamples)
 } // namespace
 
 WaveTableSet::WaveTableSet()
-    : data ((size_t) numBands * stride, true)
+    : data ((size_t) numBands * stride, true),
+      pairs ((size_t) numBands * stride * 2, true)
 {
 }
 
@@ -81,7 +88,7 @@ std::shared_ptr<const WaveTableSet> WaveTableSet::build (const float* cycle, int
             return set;
 
     const auto bins = spectrumOf (cycle, numSamples);
-    juce::dsp::FFT fft (fftOrder);
+    const auto& fft = tableFft();
     std::vector<float> work ((size_t) tableSize * 2);
     bool anyNonZero = false;
 
@@ -104,6 +111,18 @@ std::shared_ptr<const WaveTableSet> WaveTableSet::build (const float* cycle, int
 
         for (int i = 0; i < tableSize && ! anyNonZero; ++i)
             anyNonZero = table[i] != 0.0f;
+    }
+
+    for (int b = 0; b < numBands; ++b)
+    {
+        const auto* table = set->data.get() + (size_t) b * stride;
+        auto* pair = set->pairs.get() + (size_t) b * stride * 2;
+
+        for (int i = 0; i < tableSize; ++i)
+        {
+            pair[2 * i] = table[i];
+            pair[2 * i + 1] = table[i + 1] - table[i];
+        }
     }
 
     set->silent = ! anyNonZero;

@@ -37,6 +37,11 @@ public:
     /** All bands, back to back at `stride` floats apart. */
     const float* allBands() const noexcept     { return data.get(); }
 
+    /** All bands again as (sample, slope) pairs: pair i of a band holds w[i] and w[i + 1] - w[i], so
+        one 64-bit load fetches everything a linear read needs. Pairs of band b start at pair
+        b * stride. */
+    const float* allBandPairs() const noexcept { return pairs.get(); }
+
     bool isSilent() const noexcept             { return silent; }
 
     /** The band for a frequency in hertz, or -1 at or above the top of the ladder (10240 Hz). Each
@@ -48,6 +53,7 @@ public:
 
 private:
     juce::HeapBlock<float> data;
+    juce::HeapBlock<float> pairs;
     bool silent = true;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (WaveTableSet)
