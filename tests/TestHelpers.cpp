@@ -156,3 +156,72 @@ float peak (const float* x, int n)
 
     return m;
 }
+
+#include "core/PluginProcessor.h"
+
+ProcessorDriver::ProcessorDriver (OstrelSynthAudioProcessor& p, double rate, int block, int channels)
+    : processor (p), sampleRate (rate), blockSize (block), numChannels (channels)
+{
+    if (channels == 1)
+    {
+        auto layout = processor.getBusesLayout();
+        layout.outputBuses.getReference (0) = juce::AudioChannelSet::mono();
+        processor.setBusesLayout (layout);
+    }
+
+    processor.setRateAndBufferSizeDetails (rate, block);
+    processor.prepareToPlay (rate, block);
+}
+
+void ProcessorDriver::set (const juce::String& id, float realValue)
+{
+    auto* param = processor.apvts.getParameter (id);
+    jassert (param != nullptr);
+    param->setValueNotifyingHost (param->convertTo0to1 (realValue));
+}
+
+juce::AudioBuffer<float> ProcessorDriver::render (int numSamples)
+{
+    juce::AudioBuffer<float> out (numChannels, numSamples);
+    juce::AudioBuffer<float> block (numChannels, blockSize);
+
+    for (int done = 0; done < numSamples; done += blockSize)
+    {
+        const int n = std::min (blockSize, numSamples - done);
+        block.setSize (numChannels, n, false, false, true);
+        juce::MidiBuffer midi;
+        midi.swapWith (pending);
+        processor.processBlock (block, midi);
+
+        for (int ch = 0; ch < numChannels; ++ch)
+            out.copyFrom (ch, done, block, ch, 0, n);
+    }
+
+    return out;
+}
+
+juce::MidiMessage noteOn (int channel, int note, juce::uint8 velocity)
+{
+    return juce::MidiMessage::noteOn (channel, note, velocity);
+}
+
+juce::MidiMessage noteOff (int channel, int note)
+{
+    return juce::MidiMessage::noteOff (channel, note);
+}
+
+double toneAmplitude (const float* x, int n, double sampleRate, double hertz)
+{
+    std::complex<double> sum;
+    double windowSum = 0.0;
+
+    for (int i = 0; i < n; ++i)
+    {
+        const double w = 0.5 - 0.5 * std::cos (2.0 * M_PI * i / (n - 1));
+        const double phase = -2.0 * M_PI * hertz * i / sampleRate;
+        sum += w * x[i] * std::complex<double> (std::cos (phase), std::sin (phase));
+        windowSum += w;
+    }
+
+    return 2.0 * std::abs (sum) / windowSum;
+}

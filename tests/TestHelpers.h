@@ -41,3 +41,36 @@ double estimateFrequency (const float* samples, int numSamples, double sampleRat
 
 double rms (const float* samples, int numSamples);
 float peak (const float* samples, int numSamples);
+
+class OstrelSynthAudioProcessor;
+
+/** Drives a processor like a host: prepared at a sample rate, rendering blocks with MIDI. */
+class ProcessorDriver
+{
+public:
+    ProcessorDriver (OstrelSynthAudioProcessor& processor, double sampleRate = 48000.0, int blockSize = 512, int numChannels = 2);
+
+    /** Sets a parameter to a real value. */
+    void set (const juce::String& id, float realValue);
+
+    /** Queues a MIDI message for the start of the next rendered block. */
+    void send (const juce::MidiMessage& message) { pending.addEvent (message, 0); }
+
+    /** Renders numSamples more samples and returns them (all channels). */
+    juce::AudioBuffer<float> render (int numSamples);
+
+    OstrelSynthAudioProcessor& processor;
+    const double sampleRate;
+    const int blockSize;
+    const int numChannels;
+
+private:
+    juce::MidiBuffer pending;
+};
+
+/** MPE note-on on a member channel (2..16), 14-bit velocity as 7-bit. */
+juce::MidiMessage noteOn (int channel, int note, juce::uint8 velocity = 100);
+juce::MidiMessage noteOff (int channel, int note);
+
+/** Amplitude of the component at a frequency (Goertzel over the whole span, Hann-windowed). */
+double toneAmplitude (const float* samples, int numSamples, double sampleRate, double hertz);

@@ -115,3 +115,61 @@ int Synth::getModTargetIndex (const juce::RangedAudioParameter* parameter) const
     const auto found = std::find (modTargets.begin(), modTargets.end(), parameter);
     return found == modTargets.end() ? -1 : (int) std::distance (modTargets.begin(), found);
 }
+
+juce::MPESynthesiserVoice* Synth::findVoiceToSteal (juce::MPENote noteToStealVoiceFor) const
+{
+    // Voices that sound the lowest and highest held notes are protected unless nothing else is left.
+    SynthVoice* low = nullptr;
+    SynthVoice* top = nullptr;
+    std::array<SynthVoice*, numVoices> byAge {};
+    size_t count = 0;
+
+    for (auto* voice : synthVoices)
+    {
+        if (count == byAge.size())
+            break;
+
+        byAge[count++] = voice;
+
+        if (! voice->isPlayingButReleased())
+        {
+            const auto note = voice->getCurrentlyPlayingNote().initialNote;
+
+            if (low == nullptr || note < low->getCurrentlyPlayingNote().initialNote)
+                low = voice;
+
+            if (top == nullptr || note > top->getCurrentlyPlayingNote().initialNote)
+                top = voice;
+        }
+    }
+
+    // Start orders are unique, so a plain sort is stable enough; std::stable_sort would allocate.
+    std::sort (byAge.begin(), byAge.begin() + (std::ptrdiff_t) count,
+                      [] (const SynthVoice* a, const SynthVoice* b) { return a->getStartOrder() < b->getStartOrder(); });
+    struct { SynthVoice* const* first; SynthVoice* const* last;
+             auto begin() const { return first; } auto end() const { return last; } } oldestFirst { byAge.data(), byAge.data() + count };
+
+    if (top == low)
+        top = nullptr;
+
+    if (noteToStealVoiceFor.isValid())
+        for (auto* voice : oldestFirst)
+            if (voice->getCurrentlyPlayingNote().initialNote == noteToStealVoiceFor.initialNote)
+                return voice;
+
+    for (auto* voice : oldestFirst)
+        if (voice != low && voice != top && voice->isPlayingButReleased())
+            return voice;
+
+    for (auto* voice : oldestFirst)
+        if (voice != low && voice != top
+            && voice->getCurrentlyPlayingNote().keyState != juce::MPENote::keyDown
+            && voice->getCurrentlyPlayingNote().keyState != juce::MPENote::keyDownAndSustained)
+            return voice;
+
+    for (auto* voice : oldestFirst)
+        if (voice != low && voice != top)
+            return voice;
+
+    return top != nullptr ? top : low;
+}

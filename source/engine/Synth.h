@@ -63,6 +63,10 @@ public:
     Synth (juce::AudioProcessorValueTreeState& apvts, std::shared_ptr<const WaveLibrary> library);
     ~Synth() override;
 
+    /** JUCE's choice of voice to steal, made without allocating: the base class rebuilds a list on
+        the heap for every steal, on the audio thread. Same rules, same order. */
+    juce::MPESynthesiserVoice* findVoiceToSteal (juce::MPENote noteToStealVoiceFor = juce::MPENote()) const override;
+
     std::vector<std::unique_ptr<OscParams>> oscParams;
     std::vector<std::unique_ptr<FilterParams>> filterParams;
     std::vector<std::unique_ptr<LFOParams>> lfoParams;

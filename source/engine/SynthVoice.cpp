@@ -107,6 +107,7 @@ void SynthVoice::prepareToPlay (double sampleRate, int samplesPerBlock, int)
 //==============================================================================
 void SynthVoice::noteStarted()
 {
+    startOrder = ++notesStarted;
     const auto& note = getCurrentlyPlayingNote();
     level.setCurrentAndTargetValue (note.noteOnVelocity.as14BitInt() / 16383.0);
     noteSmoother.setTargetValue (note.initialNote + note.totalPitchbendInSemitones);

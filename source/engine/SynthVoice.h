@@ -55,6 +55,9 @@ public:
     float getSourceValue (int source) const noexcept  { return sources[(size_t) source].load (std::memory_order_relaxed); }
 
     bool isVoiceStarted() const noexcept               { return voiceStarted; }
+
+    /** Grows with every note this voice starts, in the order notes start across all voices. */
+    juce::uint64 getStartOrder() const noexcept        { return startOrder; }
     const MultiVoiceOscillator& getSlot (int i) const noexcept  { return oscillatorSlots[(size_t) i]; }
     const juce::ADSR& getEnvelope (int i) const noexcept        { return envelopes[(size_t) i]; }
     const SimpleLFO& getLFO (int i) const noexcept              { return lfos[(size_t) i]; }
@@ -84,6 +87,8 @@ private:
     juce::AudioProcessorValueTreeState& apvts;
     Synth& synth;
     bool voiceStarted = false;
+    juce::uint64 startOrder = 0;
+    static inline std::atomic<juce::uint64> notesStarted { 0 };
     juce::SmoothedValue<double> level { 0.0 };
     juce::SmoothedValue<double> noteSmoother { 0.0 };
     std::array<SimpleLFO, 4> lfos;
