@@ -11,6 +11,11 @@ void Oscillator::setLibrary (const WaveLibrary* newLibrary) noexcept
 
 void Oscillator::setNote (float midiNote) noexcept
 {
+    // The same note gives the same frequency and band: skip the power when nothing moved.
+    if (midiNote == lastNote)
+        return;
+
+    lastNote = midiNote;
     const float semitonesFromA = midiNote - 69.0f;
     auto hertz = (float) (440.0 * std::pow (2.0, (double) semitonesFromA / 12.0));
 

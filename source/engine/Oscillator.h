@@ -55,5 +55,7 @@ public:
     int currentBand = 0;
 
 private:
+    float lastNote = std::numeric_limits<float>::quiet_NaN();   // NaN never equals: the first note always counts
+
     JUCE_LEAK_DETECTOR (Oscillator)
 };

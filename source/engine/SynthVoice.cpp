@@ -96,7 +96,7 @@ void SynthVoice::prepareToPlay (double sampleRate, int samplesPerBlock, int)
         slot.setSampleRate ((float) sampleRate);
 
     filter.prepare (spec);
-    lastDrive = -1.0f;
+    lastFilterSettings = { -1.0f, -1.0f, -1.0f };
 
     noteSmoother.reset (sampleRate, glideSeconds);
     noteSmoother.setCurrentAndTargetValue (noteSmoother.getTargetValue());
@@ -321,7 +321,13 @@ void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
         slot.note = semi + fine / 100.0f + (float) pitch;
         slot.isOn = bundle.bypass->getValue() != 0.0f;
         slot.pan = modulatedTarget (t.pan);
-        slot.gain = juce::Decibels::decibelsToGain (modulatedTarget (t.gain), -100.0f);
+        const auto decibels = modulatedTarget (t.gain);
+
+        if (decibels != lastSlotDecibels[(size_t) k])
+        {
+            lastSlotDecibels[(size_t) k] = decibels;
+            slot.gain = juce::Decibels::decibelsToGain (decibels, -100.0f);
+        }
         slot.numVoices = (int) modulatedTarget (t.unisonVoices);
         slot.unisonSpread = modulatedTarget (t.unisonSpread);
         slot.unisonDetune = modulatedTarget (t.unisonDetune);
@@ -330,16 +336,17 @@ void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
     levelGain.setGainLinear ((float) level.getCurrentValue() * levelScale);
 
     filter.setEnabled (synth.filterParams[0]->bypass->getValue() != 0.0f);
-    filter.setCutoffFrequencyHz (modulatedTarget (cutoffTarget));
-    filter.setResonance (modulatedTarget (resonanceTarget));
 
+    // Each setter costs a transcendental function: call them only for changed values.
+    const auto cutoff = modulatedTarget (cutoffTarget);
+    const auto resonance = modulatedTarget (resonanceTarget);
     const auto drive = modulatedTarget (driveTarget);
 
-    if (drive != lastDrive)
-    {
-        filter.setDrive (drive);
-        lastDrive = drive;
-    }
+    if (cutoff != lastFilterSettings[0])  filter.setCutoffFrequencyHz (cutoff);
+    if (resonance != lastFilterSettings[1]) filter.setResonance (resonance);
+    if (drive != lastFilterSettings[2])   filter.setDrive (drive);
+
+    lastFilterSettings = { cutoff, resonance, drive };
 }
 
 //==============================================================================

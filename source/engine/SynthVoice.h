@@ -107,7 +107,8 @@ private:
     std::array<EnvTargets, 4> envTargets {};
     std::array<LfoTargets, 4> lfoTargets {};
     int cutoffTarget = -1, resonanceTarget = -1, driveTarget = -1;
-    float lastDrive = -1.0f;
+    std::array<float, 3> lastFilterSettings { -1.0f, -1.0f, -1.0f };   // cutoff, resonance, drive
+    std::array<float, numSlots> lastSlotDecibels { 1000.0f, 1000.0f, 1000.0f, 1000.0f };
 
     CustomWaveHandOver customHandOver;
     const WaveTableSet* customTables = nullptr;   // audio thread's view of the drawn cycle
