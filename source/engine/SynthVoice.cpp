@@ -55,7 +55,6 @@ SynthVoice::SynthVoice (juce::AudioProcessorValueTreeState& tree, Synth& owner)
     for (auto& envelope : envelopes)
         envelope.reset();
 
-    filter.setMode (juce::dsp::LadderFilterMode::LPF24);
     voiceBuffer.clear();
 
     const auto customIndex = (int) apvts.getParameter (CONST::OSC1_TYPE_ID)->getNormalisableRange().end;
@@ -95,7 +94,7 @@ void SynthVoice::prepareToPlay (double sampleRate, int samplesPerBlock, int)
     for (auto& slot : oscillatorSlots)
         slot.setSampleRate ((float) sampleRate);
 
-    filter.prepare (spec);
+    filter.prepare (sampleRate);
     lastFilterSettings = { -1.0f, -1.0f, -1.0f };
 
     noteSmoother.reset (sampleRate, glideSeconds);
@@ -369,9 +368,8 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
             slot.process (left, right, chunk);
 
         auto block = juce::dsp::AudioBlock<float> (voiceBuffer).getSubBlock (0, (size_t) chunk);
-        const juce::dsp::ProcessContextReplacing<float> context (block);
-        levelGain.process (context);
-        filter.process (context);
+        levelGain.process (juce::dsp::ProcessContextReplacing<float> (block));
+        filter.process (left, right, chunk);
         envelopes[0].applyEnvelopeToBuffer (voiceBuffer, 0, chunk);
 
         if (output.getNumChannels() == 1)

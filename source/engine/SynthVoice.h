@@ -7,6 +7,7 @@
 #include "MultiVoiceOscillator.h"
 #include "SimpleLFO.h"
 #include "CustomWaveHandOver.h"
+#include "VoiceLadderFilter.h"
 
 #include <array>
 #include <atomic>
@@ -96,7 +97,7 @@ private:
     std::array<MultiVoiceOscillator, numSlots> oscillatorSlots;
     juce::AudioBuffer<float> voiceBuffer { 2, subBlockSize };
     juce::dsp::Gain<float> levelGain;
-    juce::dsp::LadderFilter<float> filter;
+    VoiceLadderFilter filter;   // JUCE's ladder low-pass, same output, both channels in one loop
     bool isPrepared = false;
 
     // Target indices of each bundle field, so the per-sub-block update does no hash lookups.

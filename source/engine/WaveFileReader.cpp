@@ -10,10 +10,11 @@ WaveFileReader::WaveFileReader()
 int WaveFileReader::findFrameLengthMarker (const juce::File& file)
 {
     juce::FileInputStream in (file);
+    return in.openedOk() ? findFrameLengthMarker (in) : 0;
+}
 
-    if (! in.openedOk())
-        return 0;
-
+int WaveFileReader::findFrameLengthMarker (juce::InputStream& in)
+{
     char header[12] {};
 
     if (in.read (header, 12) != 12 || std::memcmp (header, "RIFF", 4) != 0 || std::memcmp (header + 8, "WAVE", 4) != 0)
@@ -57,7 +58,19 @@ std::optional<std::vector<float>> WaveFileReader::readCycle (const juce::File& f
     if (! file.existsAsFile())
         return std::nullopt;
 
-    std::unique_ptr<juce::AudioFormatReader> reader (formatManager.createReaderFor (file));
+    return readCycle (std::make_unique<juce::FileInputStream> (file), findFrameLengthMarker (file));
+}
+
+std::optional<std::vector<float>> WaveFileReader::readCycle (const void* data, size_t numBytes)
+{
+    juce::MemoryInputStream markerStream (data, numBytes, false);
+    const auto marker = findFrameLengthMarker (markerStream);
+    return readCycle (std::make_unique<juce::MemoryInputStream> (data, numBytes, false), marker);
+}
+
+std::optional<std::vector<float>> WaveFileReader::readCycle (std::unique_ptr<juce::InputStream> audio, int frameMarker)
+{
+    std::unique_ptr<juce::AudioFormatReader> reader (formatManager.createReaderFor (std::move (audio)));
 
     if (reader == nullptr || reader->numChannels < 1 || reader->lengthInSamples <= 0)
         return std::nullopt;
@@ -65,8 +78,8 @@ std::optional<std::vector<float>> WaveFileReader::readCycle (const juce::File& f
     const auto fileLength = reader->lengthInSamples;
     juce::int64 cycleLength = fileLength <= maxWholeCycle ? fileLength : defaultCycle;
 
-    if (const auto marked = findFrameLengthMarker (file); marked > 0 && marked <= fileLength)
-        cycleLength = marked;
+    if (frameMarker > 0 && frameMarker <= fileLength)
+        cycleLength = frameMarker;
 
     juce::AudioBuffer<float> buffer (1, (int) cycleLength);
     buffer.clear();

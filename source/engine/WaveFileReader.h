@@ -24,10 +24,16 @@ public:
 
     std::optional<std::vector<float>> readCycle (const juce::File& file);
 
+    /** The same, from the bytes of a file held in memory. */
+    std::optional<std::vector<float>> readCycle (const void* data, size_t numBytes);
+
     /** The frame length a WAV file's "clm " chunk marks, or 0 when it has none. */
     static int findFrameLengthMarker (const juce::File& file);
+    static int findFrameLengthMarker (juce::InputStream& wavStream);
 
 private:
+    std::optional<std::vector<float>> readCycle (std::unique_ptr<juce::InputStream> audio, int frameMarker);
+
     juce::AudioFormatManager formatManager;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (WaveFileReader)

@@ -124,3 +124,44 @@ TEST_F (ProcessorTest, SynthHoldsBundlesStoreAndVoices)
     EXPECT_EQ (Synth::getModSourceNames()[Synth::mpeSlider], "MPE Slider");
     EXPECT_EQ (Synth::getModSourceNames()[Synth::modEnv3], "Mod Envelope 3");
 }
+
+TEST_F (ProcessorTest, StateSavedAndRestoredWhileRendering)
+{
+    waves.addWave ("Basic", "Sine.wav", sineCycle());
+    OstrelSynthAudioProcessor p (waves.getFolder());
+    ProcessorDriver host (p, 48000.0, 256);
+    for (int n = 0; n < 8; ++n)
+        host.send (juce::MidiMessage::noteOn (2 + n, 48 + n * 3, (juce::uint8) 100));
+
+    juce::MemoryBlock bright, dark;
+    host.set ("FILTER1CUTOFF", 8000.0f);
+    p.getStateInformation (bright);
+    host.set ("FILTER1CUTOFF", 200.0f);
+    p.getStateInformation (dark);
+
+    std::atomic<bool> done { false };
+    std::atomic<int> bad { 0 };
+    std::thread audio ([&]
+    {
+        while (! done)
+        {
+            const auto out = host.render (256);
+            for (int i = 0; i < 256; ++i)
+                if (! std::isfinite (out.getSample (0, i)) || std::abs (out.getSample (0, i)) > 4.0f)
+                    ++bad;
+        }
+    });
+
+    juce::MemoryBlock saved;
+    for (int round = 0; round < 300; ++round)
+    {
+        const auto& state = round % 2 == 0 ? bright : dark;
+        p.setStateInformation (state.getData(), (int) state.getSize());
+        p.getStateInformation (saved);
+    }
+
+    done = true;
+    audio.join();
+    EXPECT_EQ (bad.load(), 0);
+    EXPECT_EQ (saved, dark);
+}

@@ -177,7 +177,8 @@ TEST_F (StateTest, EntriesThatAreOddStillLoseNothing)
                                       R"(<PARAM id="ENV2SUSTAIN" value="banana"/>)"
                                       R"(<PARAM id="FILTER1CUTOFF" value="99999"/>)"
                                       R"(<PARAM id="FILTER1DRIVE" value="inf"/>)"
-                                      R"(<PARAM id="ENV1ATTACK" value="0.5"/>)"
+                                      R"(<PARAM id="ENV1ATTACK" value="0.2"/>)"
+                                      R"(<PARAM id="ENV1ATTACK" value="0.5"/>)"   // duplicated: the later entry wins
                                       R"(</Parameters>)");
     processor.setStateInformation (state.getData(), (int) state.getSize());
 

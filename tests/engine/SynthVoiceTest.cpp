@@ -247,3 +247,29 @@ TEST_F (VoiceTest, FilterOneShapesTheSoundOnlyWhenSwitchedOn)
     EXPECT_NEAR (open, 1.0 / 16.0, 0.01) << "a saw's 16th harmonic, untouched";
     EXPECT_LT (filtered, open / 20.0);
 }
+
+TEST_F (VoiceTest, WaveTypeChangesWhileRendering)
+{
+    ProcessorDriver host (*processor, 48000.0, 128);
+    for (int n = 0; n < 5; ++n)
+        host.send (noteOn (2 + n, 50 + n * 4));
+
+    std::atomic<bool> done { false };
+    std::thread audio ([&] { while (! done) host.render (128); });
+
+    auto* type = dynamic_cast<juce::AudioParameterChoice*> (processor->apvts.getParameter ("OSC1TYPE"));
+    const int choices = type->choices.size();
+
+    for (int round = 0; round < 2000; ++round)
+        type->setValueNotifyingHost (type->convertTo0to1 ((float) (round % choices)));
+
+    selectWave ("OSC1TYPE", "Saw");
+    done = true;
+    audio.join();
+    host.render (64);
+
+    const auto* saw = processor->getWaveLibrary().tablesFor (type->choices.indexOf ("Saw"));
+    for (auto* v : processor->voices)
+        if (v->isActive())
+            EXPECT_EQ (v->getSlot (0).oscillators[3].tables, saw);
+}

@@ -79,15 +79,56 @@ TEST (WaveFilesTest, FilesThatCannotBeReadGiveNoWave)
     poisoned[10] = std::nanf ("");
     waves.addWave ("Bad", "NaN.wav", poisoned);
 
+    // A header that claims no channels at all.
+    {
+        juce::MemoryOutputStream bytes;
+        bytes.write ("RIFF", 4); bytes.writeInt (36); bytes.write ("WAVEfmt ", 8); bytes.writeInt (16);
+        bytes.writeShort (3); bytes.writeShort (0); bytes.writeInt (48000); bytes.writeInt (0); bytes.writeShort (0); bytes.writeShort (32);
+        bytes.write ("data", 4); bytes.writeInt (0);
+        waves.addRaw ("Bad", "No_Channels.wav", bytes.getMemoryBlock());
+    }
+
+    // A header that claims far more samples than the file holds.
+    {
+        juce::MemoryBlock data;
+        waves.getFolder().getChildFile ("Bad/Good.wav").loadFileAsData (data);
+        auto* bytes = static_cast<char*> (data.getData());
+        for (size_t i = 12; i + 8 < data.getSize(); ++i)
+            if (std::memcmp (bytes + i, "data", 4) == 0)
+            {
+                const juce::uint32 claimed = 0x7ffffff0;
+                std::memcpy (bytes + i + 4, &claimed, 4);
+                break;
+            }
+        waves.addRaw ("Huge", "Lying_Header.wav", data);
+    }
+
     const auto library = WaveLibrary::load (waves.getFolder());
-    EXPECT_EQ (library->getNumWaves(), 7) << "unreadable files are still listed";
+    EXPECT_EQ (library->getNumWaves(), 9) << "unreadable files are still listed";
     EXPECT_NE (bandZeroOf (*library, "Good"), nullptr);
 
-    for (const char* name : { "Empty", "Text", "Truncated", "Silent Header", "Infinite", "NaN" })
+    // The first 1024 samples of the lying file are the good saw.
+    const auto* lying = bandZeroOf (*library, "Lying Header");
+    ASSERT_NE (lying, nullptr);
+    EXPECT_NEAR (harmonicMagnitude (lying, 1024, 3), harmonicMagnitude (bandZeroOf (*library, "Good"), 1024, 3), 1e-4);
+
+    for (const char* name : { "Empty", "Text", "Truncated", "Silent Header", "Infinite", "NaN", "No Channels" })
         EXPECT_EQ (bandZeroOf (*library, name), nullptr) << name;
 
     WaveFileReader reader;
     EXPECT_FALSE (reader.readCycle (waves.getFolder().getChildFile ("Bad/Missing.wav")).has_value());
+}
+
+TEST (WaveFilesTest, LongFileReadsOnlyItsCycle)
+{
+    TempWaveFolder waves;
+    auto big = sineCycle (1024, 0.5f);
+    big.resize (4 * 1024 * 1024, 0.25f);   // 16 MB of samples after the first cycle
+    waves.addWave ("Big", "Long.wav", big);
+    const auto library = WaveLibrary::load (waves.getFolder());
+    const auto* t = bandZeroOf (*library, "Long");
+    ASSERT_NE (t, nullptr);
+    EXPECT_NEAR (harmonicMagnitude (t, 1024, 1), 0.5, 1e-3);
 }
 
 TEST (WaveFilesTest, FrameMarkerParsing)

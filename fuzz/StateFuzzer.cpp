@@ -1,0 +1,41 @@
+// libFuzzer target: any bytes a host may hand to setStateInformation. Loading must never crash or
+// hang, every parameter must stay a finite value in its range, and whatever was loaded must save
+// and load again to the same bytes.
+#include "core/PluginProcessor.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace
+{
+OstrelSynthAudioProcessor& processor()
+{
+    static juce::ScopedJuceInitialiser_GUI juce;
+    static OstrelSynthAudioProcessor instance (juce::File ("/nonexistent-ostrel-fuzz-waves"));
+    return instance;
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput (const uint8_t* data, size_t size)
+{
+    auto& p = processor();
+    p.setStateInformation (data, (int) size);
+
+    for (auto* parameter : p.getParameters())
+    {
+        const auto value = parameter->getValue();
+
+        if (! std::isfinite (value) || value < 0.0f || value > 1.0f)
+            std::abort();
+    }
+
+    juce::MemoryBlock saved, again;
+    p.getStateInformation (saved);
+    p.setStateInformation (saved.getData(), (int) saved.getSize());
+    p.getStateInformation (again);
+
+    if (saved != again)
+        std::abort();
+
+    return 0;
+}
