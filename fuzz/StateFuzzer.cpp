@@ -10,9 +10,11 @@ namespace
 {
 OstrelSynthAudioProcessor& processor()
 {
-    static juce::ScopedJuceInitialiser_GUI juce;
-    static OstrelSynthAudioProcessor instance (juce::File ("/nonexistent-ostrel-fuzz-waves"));
-    return instance;
+    // Made once and never destroyed: tearing JUCE down from libFuzzer's exit handlers is not safe.
+    static auto* juceInit = new juce::ScopedJuceInitialiser_GUI();
+    static auto* instance = new OstrelSynthAudioProcessor (juce::File ("/nonexistent-ostrel-fuzz-waves"));
+    juce::ignoreUnused (juceInit);
+    return *instance;
 }
 } // namespace
 

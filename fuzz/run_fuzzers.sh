@@ -13,6 +13,7 @@ if [ ! -f "$BUILD/CMakeCache.txt" ]; then
 fi
 cmake --build "$BUILD" -j "$(nproc)" --target ostrel_StateFuzzer ostrel_WaveFileFuzzer
 
+export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1:suppressions=$ROOT/tools/sanitizers/ubsan.supp"
 status=0
 for name in State:state WaveFile:wav; do
   fuzzer="${name%%:*}"; corpus="${name##*:}"

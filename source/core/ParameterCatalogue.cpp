@@ -1,6 +1,7 @@
 #include "PluginProcessor.h"
 #include "Constants.h"
 #include "ParameterText.h"
+#include "WaveTypeParameter.h"
 
 namespace
 {
@@ -67,7 +68,7 @@ void OstrelSynthAudioProcessor::createOscParams (ParameterList& params)
     {
         auto id = [n] (const juce::String& s) { return CONST::forUnit (s, n); };
 
-        params.push_back (std::make_unique<juce::AudioParameterChoice> (id (CONST::OSC1_TYPE_ID), id (CONST::OSC1_TYPE_NAME), choices, 0));
+        params.push_back (std::make_unique<WaveTypeParameter> (id (CONST::OSC1_TYPE_ID), id (CONST::OSC1_TYPE_NAME), choices, 0));
         params.push_back (std::make_unique<juce::AudioParameterInt> (id (CONST::OSC1_DETUNE_ID), id (CONST::OSC1_DETUNE_NAME), -99, 99, 0));
         params.push_back (std::make_unique<juce::AudioParameterFloat> (id (CONST::OSC1_SEMI_ID), id (CONST::OSC1_SEMI_NAME), -24.0f, 24.0f, 0.0f));
         params.push_back (floatParameter (id (CONST::OSC1_GAIN_ID), id (CONST::OSC1_GAIN_NAME), Range (-42.0f, 12.0f, 0.01f, gainSkew), 0.0f));

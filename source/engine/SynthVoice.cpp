@@ -57,7 +57,8 @@ SynthVoice::SynthVoice (juce::AudioProcessorValueTreeState& tree, Synth& owner)
 
     voiceBuffer.clear();
 
-    const auto customIndex = (int) apvts.getParameter (CONST::OSC1_TYPE_ID)->getNormalisableRange().end;
+    // "Custom" is the last choice, one past the last wave file.
+    const auto customIndex = synth.getWaveLibrary().getCustomIndex();
 
     for (auto& slot : oscillatorSlots)
     {

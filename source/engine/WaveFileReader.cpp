@@ -72,7 +72,10 @@ std::optional<std::vector<float>> WaveFileReader::readCycle (std::unique_ptr<juc
 {
     std::unique_ptr<juce::AudioFormatReader> reader (formatManager.createReaderFor (std::move (audio)));
 
-    if (reader == nullptr || reader->numChannels < 1 || reader->lengthInSamples <= 0)
+    // No wave file has dozens of channels; a header that claims thousands would make reading even
+    // one cycle take seconds.
+    if (reader == nullptr || reader->numChannels < 1 || reader->numChannels > maxChannels
+        || reader->lengthInSamples <= 0 || reader->bitsPerSample > 64)
         return std::nullopt;
 
     const auto fileLength = reader->lengthInSamples;
@@ -89,8 +92,9 @@ std::optional<std::vector<float>> WaveFileReader::readCycle (std::unique_ptr<juc
 
     const auto* samples = buffer.getReadPointer (0);
 
+    // NaN, infinity or values far beyond full scale are not a waveform: such a file is unreadable.
     for (int i = 0; i < (int) cycleLength; ++i)
-        if (! std::isfinite (samples[i]))
+        if (! (std::abs (samples[i]) <= maxSampleMagnitude))
             return std::nullopt;
 
     return std::vector<float> (samples, samples + cycleLength);

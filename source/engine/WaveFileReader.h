@@ -11,14 +11,16 @@
     - with a frame-length marker (a "clm " chunk whose text holds "<!>" and a length), its first frame;
     - otherwise, when the file holds at most maxWholeCycle samples, the whole file;
     - otherwise its first 1024 samples.
-    A file that is missing, cannot be decoded, is empty, has no channels or holds a NaN or an
-    infinity gives no cycle. */
+    A file that is missing, cannot be decoded, is empty, has no channels or more than maxChannels, or holds a NaN or an
+    infinity, or a sample beyond maxSampleMagnitude, gives no cycle. */
 class WaveFileReader
 {
 public:
     static constexpr int defaultCycle = 1024;
     static constexpr int maxWholeCycle = 4096;
     static constexpr int maxMarkedFrame = 1 << 16;
+    static constexpr float maxSampleMagnitude = 1000.0f;
+    static constexpr unsigned int maxChannels = 64;
 
     WaveFileReader();
 

@@ -111,6 +111,11 @@ std::shared_ptr<const WaveTableSet> WaveTableSet::build (const float* cycle, int
 
         for (int i = 0; i < tableSize && ! anyNonZero; ++i)
             anyNonZero = table[i] != 0.0f;
+
+        // Values near the largest float overflow in the transform; such a source plays silence.
+        for (int i = 0; i <= tableSize; ++i)
+            if (! std::isfinite (table[i]))
+                return std::make_shared<WaveTableSet>();
     }
 
     for (int b = 0; b < numBands; ++b)

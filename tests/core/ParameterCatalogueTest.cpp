@@ -235,6 +235,16 @@ TEST (WaveChoices, EmptyOrMissingFolderOffersOnlyCustom)
     auto* type = dynamic_cast<juce::AudioParameterChoice*> (missing.apvts.getParameter ("OSC1TYPE"));
     EXPECT_EQ (type->choices, juce::StringArray ({ "Custom" }));
     EXPECT_EQ (type->getCurrentChoiceName(), "Custom");
+
+    // A list of one choice still saves and restores cleanly.
+    for (auto* p : missing.getParameters())
+        EXPECT_TRUE (std::isfinite (p->getValue())) << p->getName (100);
+
+    juce::MemoryBlock first, second;
+    missing.getStateInformation (first);
+    missing.setStateInformation (first.getData(), (int) first.getSize());
+    missing.getStateInformation (second);
+    EXPECT_EQ (first.toString(), second.toString());
 }
 
 TEST (WaveChoices, DefaultLocationIsTheMachineWideFolder)

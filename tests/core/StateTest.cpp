@@ -209,3 +209,21 @@ TEST_F (StateTest, WaveIndicesRestoreByIndexAndClamp)
     EXPECT_EQ (index ("OSC1TYPE"), 1);   // now "Custom"
     EXPECT_EQ (index ("OSC2TYPE"), 1);   // beyond the list: clamped to its last entry
 }
+
+TEST_F (StateTest, SavingWhatWasLoadedGivesTheSameBytes)
+{
+    OstrelSynthAudioProcessor processor (waves.getFolder());
+    juce::Random random (3);
+
+    for (int round = 0; round < 3; ++round)
+    {
+        const auto first = stateOf (processor);
+        processor.setStateInformation (first.getData(), (int) first.getSize());
+        const auto second = stateOf (processor);
+        EXPECT_EQ (juce::String::fromUTF8 ((const char*) first.getData() + 8, (int) first.getSize() - 9),
+                   juce::String::fromUTF8 ((const char*) second.getData() + 8, (int) second.getSize() - 9));
+
+        for (auto* p : processor.getParameters())
+            p->setValueNotifyingHost (random.nextFloat());
+    }
+}

@@ -125,3 +125,20 @@ TEST_F (CustomWaveTest, HandOverWhileRenderingOnAnotherThread)
         if (v->isActive())
             EXPECT_NEAR (harmonicMagnitude (v->getSlot (0).oscillators[0].tables->band (0), 1024, 100 % 7 + 1), 0.5, 1e-3);
 }
+
+TEST (CustomWaveWithoutFiles, DrawnCycleStillPlaysWhenTheFolderIsEmpty)
+{
+    TempWaveFolder empty;
+    OstrelSynthAudioProcessor processor (empty.getFolder());
+    juce::MemoryBlock state;
+    processor.getStateInformation (state);
+    processor.setStateInformation (state.getData(), (int) state.getSize());   // a restored "Custom" stays "Custom"
+
+    ProcessorDriver host (processor);
+    for (auto* v : processor.voices)
+        v->setCustomBuffer (drawnCycle (sineCycle()));
+    host.send (noteOn (2, 69));
+    host.render (4800);
+    const auto out = host.render (4800);
+    EXPECT_NEAR (estimateFrequency (out.getReadPointer (0), 4800, 48000.0), 440.0, 0.5);
+}

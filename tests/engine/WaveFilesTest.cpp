@@ -78,6 +78,8 @@ TEST (WaveFilesTest, FilesThatCannotBeReadGiveNoWave)
     waves.addWave ("Bad", "Infinite.wav", poisoned);
     poisoned[10] = std::nanf ("");
     waves.addWave ("Bad", "NaN.wav", poisoned);
+    poisoned[10] = 3.0e38f;   // finite, but would overflow the transform
+    waves.addWave ("Bad", "Enormous.wav", poisoned);
 
     // A header that claims no channels at all.
     {
@@ -104,7 +106,7 @@ TEST (WaveFilesTest, FilesThatCannotBeReadGiveNoWave)
     }
 
     const auto library = WaveLibrary::load (waves.getFolder());
-    EXPECT_EQ (library->getNumWaves(), 9) << "unreadable files are still listed";
+    EXPECT_EQ (library->getNumWaves(), 10) << "unreadable files are still listed";
     EXPECT_NE (bandZeroOf (*library, "Good"), nullptr);
 
     // The first 1024 samples of the lying file are the good saw.
@@ -112,7 +114,7 @@ TEST (WaveFilesTest, FilesThatCannotBeReadGiveNoWave)
     ASSERT_NE (lying, nullptr);
     EXPECT_NEAR (harmonicMagnitude (lying, 1024, 3), harmonicMagnitude (bandZeroOf (*library, "Good"), 1024, 3), 1e-4);
 
-    for (const char* name : { "Empty", "Text", "Truncated", "Silent Header", "Infinite", "NaN", "No Channels" })
+    for (const char* name : { "Empty", "Text", "Truncated", "Silent Header", "Infinite", "NaN", "Enormous", "No Channels" })
         EXPECT_EQ (bandZeroOf (*library, name), nullptr) << name;
 
     WaveFileReader reader;
