@@ -82,6 +82,8 @@ Synth::Synth (juce::AudioProcessorValueTreeState& tree, std::shared_ptr<const Wa
         for (auto* p : { env->attack, env->decay, env->sustain, env->release })
             addModTarget (p);
 
+    targetBase.resize (modTargets.size());
+    readTargetBases();
     clearVoices();
 
     for (int i = 0; i < numVoices; ++i)
@@ -108,6 +110,18 @@ void Synth::addModTarget (juce::RangedAudioParameter* parameter)
 
     modTargets.push_back (parameter);
     modAmountsByIndex.push_back (&amounts);
+}
+
+void Synth::readTargetBases() noexcept
+{
+    for (size_t i = 0; i < modTargets.size(); ++i)
+        targetBase[i] = modTargets[i]->getValue();
+}
+
+void Synth::renderNextSubBlock (juce::AudioBuffer<float>& output, int startSample, int numSamples)
+{
+    readTargetBases();
+    juce::MPESynthesiser::renderNextSubBlock (output, startSample, numSamples);
 }
 
 int Synth::getModTargetIndex (const juce::RangedAudioParameter* parameter) const noexcept

@@ -85,6 +85,11 @@ public:
     /** A target's position in getModTargets(), or -1 for a parameter that is not a target. */
     int getModTargetIndex (const juce::RangedAudioParameter* parameter) const noexcept;
 
+    /** The target's normalised value as it stood at the start of the current stretch of rendering
+        (audio thread). Reading each parameter once per stretch for all sixteen voices saves its
+        conversion to the normalised range sixteen times over. */
+    float getTargetBase (int targetIndex) const noexcept      { return targetBase[(size_t) targetIndex]; }
+
     /** The amounts of the target at index, without a hash lookup. */
     ModAmounts& getModAmounts (int targetIndex) noexcept      { return *modAmountsByIndex[(size_t) targetIndex]; }
 
@@ -93,12 +98,18 @@ public:
     /** Builds the tables of a drawn cycle once for every voice that receives it (message thread). */
     CustomWaveCache& getCustomWaveCache() noexcept            { return customWaveCache; }
 
+protected:
+    void renderNextSubBlock (juce::AudioBuffer<float>& output, int startSample, int numSamples) override;
+    using juce::MPESynthesiser::renderNextSubBlock;
+
 private:
     void addModTarget (juce::RangedAudioParameter*);
+    void readTargetBases() noexcept;
 
     std::shared_ptr<const WaveLibrary> waveLibrary;
     std::vector<juce::RangedAudioParameter*> modTargets;
     std::vector<ModAmounts*> modAmountsByIndex;
+    std::vector<float> targetBase;   // audio thread
     CustomWaveCache customWaveCache;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Synth)

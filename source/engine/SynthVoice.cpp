@@ -174,9 +174,9 @@ float SynthVoice::realValue (const juce::RangedAudioParameter* parameter) noexce
     return parameter->convertFrom0to1 (parameter->getValue());
 }
 
-float SynthVoice::modulatedNormalised (const TargetState& t) const noexcept
+float SynthVoice::modulatedNormalised (const TargetState& t, float base) const noexcept
 {
-    float target = t.parameter->getValue();
+    float target = base;
 
     for (size_t s = 0; s < sources.size(); ++s)
         target += (*t.amounts)[s].load (std::memory_order_relaxed) * sources[s].load (std::memory_order_relaxed);
@@ -187,7 +187,7 @@ float SynthVoice::modulatedNormalised (const TargetState& t) const noexcept
 float SynthVoice::modulatedTarget (int targetIndex) noexcept
 {
     auto& t = targets[(size_t) targetIndex];
-    t.smoother.setTargetValue (modulatedNormalised (t));
+    t.smoother.setTargetValue (modulatedNormalised (t, synth.getTargetBase (targetIndex)));
     const auto v = juce::jlimit (0.0f, 1.0f, t.smoother.getCurrentValue());
 
     if (v != t.lastNormalised)
@@ -208,7 +208,7 @@ float SynthVoice::modulatedParam (juce::RangedAudioParameter* parameter, bool sm
         return realValue (parameter);
 
     if (! smoothed)
-        return modulatedNormalised (targets[(size_t) index]);
+        return modulatedNormalised (targets[(size_t) index], parameter->getValue());
 
     return modulatedTarget (index);
 }

@@ -76,7 +76,7 @@ private:
         float lastReal = 0.0f;
     };
 
-    float modulatedNormalised (const TargetState&) const noexcept;
+    float modulatedNormalised (const TargetState&, float base) const noexcept;
     float modulatedTarget (int targetIndex) noexcept;
     void updateSources() noexcept;
     void installNewCustomTables() noexcept;
