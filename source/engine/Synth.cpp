@@ -121,7 +121,43 @@ void Synth::readTargetBases() noexcept
 void Synth::renderNextSubBlock (juce::AudioBuffer<float>& output, int startSample, int numSamples)
 {
     readTargetBases();
-    juce::MPESynthesiser::renderNextSubBlock (output, startSample, numSamples);
+
+    // Every sounding voice renders the same sub-blocks as it would on its own, with the filter step
+    // of all voices done together in between (see VoiceLadderFilter::processVoices). The output is
+    // the same sample for sample; voices are added in the same order.
+    std::array<SynthVoice*, numVoices> rendering {};
+    std::array<VoiceLadderFilter*, numVoices> filters {};
+    std::array<float*, numVoices> lefts {}, rights {};
+
+    while (numSamples > 0)
+    {
+        const int chunk = juce::jmin (numSamples, SynthVoice::subBlockSize);
+        int count = 0;
+
+        for (auto* voice : synthVoices)
+        {
+            if (count == numVoices || ! voice->canRender())
+                continue;
+
+            voice->renderSubBlockSources (chunk);
+            rendering[(size_t) count] = voice;
+            filters[(size_t) count] = &voice->getFilter();
+            lefts[(size_t) count] = voice->getVoiceChannel (0);
+            rights[(size_t) count] = voice->getVoiceChannel (1);
+            ++count;
+        }
+
+        if (count == 0)
+            return;
+
+        VoiceLadderFilter::processVoices (filters.data(), lefts.data(), rights.data(), count, chunk);
+
+        for (int i = 0; i < count; ++i)
+            rendering[(size_t) i]->finishSubBlock (output, startSample, chunk);
+
+        startSample += chunk;
+        numSamples -= chunk;
+    }
 }
 
 int Synth::getModTargetIndex (const juce::RangedAudioParameter* parameter) const noexcept

@@ -350,6 +350,51 @@ void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
 }
 
 //==============================================================================
+void SynthVoice::renderSubBlockSources (int chunk) noexcept
+{
+    auto* left = voiceBuffer.getWritePointer (0);
+    auto* right = voiceBuffer.getWritePointer (1);
+    juce::FloatVectorOperations::clear (left, chunk);
+    juce::FloatVectorOperations::clear (right, chunk);
+
+    updateParamsBeforeRender (chunk);
+
+    for (auto& slot : oscillatorSlots)
+        slot.process (left, right, chunk);
+
+    auto block = juce::dsp::AudioBlock<float> (voiceBuffer).getSubBlock (0, (size_t) chunk);
+    levelGain.process (juce::dsp::ProcessContextReplacing<float> (block));
+}
+
+bool SynthVoice::finishSubBlock (juce::AudioBuffer<float>& output, int startSample, int chunk) noexcept
+{
+    envelopes[0].applyEnvelopeToBuffer (voiceBuffer, 0, chunk);
+
+    if (output.getNumChannels() == 1)
+    {
+        output.addFrom (0, startSample, voiceBuffer, 0, 0, chunk, 0.5f);
+        output.addFrom (0, startSample, voiceBuffer, 1, 0, chunk, 0.5f);
+    }
+    else if (output.getNumChannels() >= 2)
+    {
+        output.addFrom (0, startSample, voiceBuffer, 0, 0, chunk);
+        output.addFrom (1, startSample, voiceBuffer, 1, 0, chunk);
+    }
+
+    for (auto& t : targets)
+        t.smoother.skip (chunk);
+
+    if (std::none_of (envelopes.begin(), envelopes.end(), [] (const juce::ADSR& e) { return e.isActive(); }))
+    {
+        // Every envelope has finished: the voice is free. What is left of the block is silent.
+        clearCurrentNote();
+        voiceStarted = false;
+        return false;
+    }
+
+    return true;
+}
+
 void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSample, int numSamples)
 {
     if (! isPrepared || numSamples <= 0)
@@ -358,42 +403,11 @@ void SynthVoice::renderNextBlock (juce::AudioBuffer<float>& output, int startSam
     while (numSamples > 0)
     {
         const int chunk = juce::jmin (numSamples, subBlockSize);
-        auto* left = voiceBuffer.getWritePointer (0);
-        auto* right = voiceBuffer.getWritePointer (1);
-        juce::FloatVectorOperations::clear (left, chunk);
-        juce::FloatVectorOperations::clear (right, chunk);
+        renderSubBlockSources (chunk);
+        filter.process (voiceBuffer.getWritePointer (0), voiceBuffer.getWritePointer (1), chunk);
 
-        updateParamsBeforeRender (chunk);
-
-        for (auto& slot : oscillatorSlots)
-            slot.process (left, right, chunk);
-
-        auto block = juce::dsp::AudioBlock<float> (voiceBuffer).getSubBlock (0, (size_t) chunk);
-        levelGain.process (juce::dsp::ProcessContextReplacing<float> (block));
-        filter.process (left, right, chunk);
-        envelopes[0].applyEnvelopeToBuffer (voiceBuffer, 0, chunk);
-
-        if (output.getNumChannels() == 1)
-        {
-            output.addFrom (0, startSample, voiceBuffer, 0, 0, chunk, 0.5f);
-            output.addFrom (0, startSample, voiceBuffer, 1, 0, chunk, 0.5f);
-        }
-        else if (output.getNumChannels() >= 2)
-        {
-            output.addFrom (0, startSample, voiceBuffer, 0, 0, chunk);
-            output.addFrom (1, startSample, voiceBuffer, 1, 0, chunk);
-        }
-
-        for (auto& t : targets)
-            t.smoother.skip (chunk);
-
-        if (std::none_of (envelopes.begin(), envelopes.end(), [] (const juce::ADSR& e) { return e.isActive(); }))
-        {
-            // Every envelope has finished: the voice is free. What is left of the block is silent.
-            clearCurrentNote();
-            voiceStarted = false;
+        if (! finishSubBlock (output, startSample, chunk))
             return;
-        }
 
         startSample += chunk;
         numSamples -= chunk;

@@ -40,6 +40,16 @@ public:
 
     void prepareToPlay (double sampleRate, int samplesPerBlock, int numOutputChannels);
 
+    /** The two halves of one sub-block, for the synthesiser to filter many voices at once between
+        them (renderNextBlock runs the same steps with this voice's filter alone).
+        renderSubBlockSources: modulation update, oscillator slots and level, into the voice buffer.
+        finishSubBlock: amplitude envelope, mix into output, smoothers; false once the voice is free. */
+    void renderSubBlockSources (int numSamples) noexcept;
+    bool finishSubBlock (juce::AudioBuffer<float>& output, int startSample, int numSamples) noexcept;
+    bool canRender() const noexcept                        { return isPrepared && isActive(); }
+    VoiceLadderFilter& getFilter() noexcept                { return filter; }
+    float* getVoiceChannel (int channel) noexcept          { return voiceBuffer.getWritePointer (channel); }
+
     /** The per-sub-block update of sources, envelopes, LFOs, slots, level and filter. */
     void updateParamsBeforeRender (int numSamples) noexcept;
 

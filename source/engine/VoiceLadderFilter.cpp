@@ -1,5 +1,40 @@
 #include "VoiceLadderFilter.h"
 
+#if defined(__x86_64__) || defined(__i386__)
+ #include <immintrin.h>
+ #define OSTREL_X86 1
+#else
+ #define OSTREL_X86 0
+#endif
+
+// Compiled with -ffp-contract=off: every lane must round exactly as JUCE's scalar filter does.
+
+namespace
+{
+/** JUCE's tanh table for the ladder: 128 points over [-5, 5] and a guard point, built exactly as
+    juce::dsp::LookupTableTransform builds it. */
+struct SaturationTable
+{
+    SaturationTable()
+    {
+        for (int i = 0; i < 128; ++i)
+            values[(size_t) i] = std::tanh (juce::jlimit (-5.0f, 5.0f, juce::jmap ((float) i, 0.0f, 127.0f, -5.0f, 5.0f)));
+
+        values[128] = values[127];
+    }
+
+    std::array<float, 129> values;
+    static constexpr float scaler = 127.0f / (5.0f - -5.0f);
+    static constexpr float offset = 5.0f * scaler;
+};
+
+const SaturationTable& saturationTable()
+{
+    static const SaturationTable table;
+    return table;
+}
+} // namespace
+
 VoiceLadderFilter::VoiceLadderFilter()
 {
     prepare (1000.0);
@@ -81,3 +116,140 @@ void VoiceLadderFilter::process (float* left, float* right, int numSamples) noex
     state[0] = l;
     state[1] = r;
 }
+
+void VoiceLadderFilter::processVoices (VoiceLadderFilter* const* filters, float* const* lefts, float* const* rights,
+                                       int numFilters, int numSamples) noexcept
+{
+    jassert (numSamples <= maxBatchSamples);
+
+#if OSTREL_X86
+    static const bool hasAvx2 = __builtin_cpu_supports ("avx2");
+
+    if (hasAvx2)
+    {
+        for (int first = 0; first < numFilters; first += 4)
+            processGroupAvx2 (filters + first, lefts + first, rights + first, juce::jmin (4, numFilters - first), numSamples);
+
+        return;
+    }
+#endif
+
+    for (int i = 0; i < numFilters; ++i)
+        filters[i]->process (lefts[i], rights[i], numSamples);
+}
+
+#if OSTREL_X86
+namespace
+{
+/** The table's tanh for eight values: clamp, index, linear interpolation, as JUCE's table reads. */
+__attribute__ ((target ("avx2"), always_inline)) inline
+__m256 saturateAvx2 (__m256 v, const float* table, __m256 lowest, __m256 highest, __m256 scaler, __m256 offset) noexcept
+{
+    const __m256 index = _mm256_add_ps (_mm256_mul_ps (scaler, _mm256_min_ps (_mm256_max_ps (v, lowest), highest)), offset);
+    const __m256i i = _mm256_cvttps_epi32 (index);
+    const __m256 f = _mm256_sub_ps (index, _mm256_cvtepi32_ps (i));
+    const __m256 x0 = _mm256_i32gather_ps (table, i, 4);
+    const __m256 x1 = _mm256_i32gather_ps (table + 1, i, 4);
+    return _mm256_add_ps (x0, _mm256_mul_ps (f, _mm256_sub_ps (x1, x0)));
+}
+} // namespace
+
+__attribute__ ((target ("avx2")))
+void VoiceLadderFilter::processGroupAvx2 (VoiceLadderFilter* const* filters, float* const* lefts, float* const* rights,
+                                          int count, int numSamples) noexcept
+{
+    // Lanes: [f0 left, f0 right, f1 left, f1 right, ...]; lanes past count filter silence and are dropped.
+    alignas (32) float a1s[maxBatchSamples][8] {}, resonances[maxBatchSamples][8] {}, io[maxBatchSamples][8] {};
+    alignas (32) float laneDrive[8], laneDrive2[8], laneGain[8], laneGain2[8], state[5][8];
+    bool active[4] {};
+
+    for (int k = 0; k < 4; ++k)
+    {
+        auto* f = k < count ? filters[k] : nullptr;
+        active[k] = f != nullptr && f->enabled;
+
+        for (int ch = 0; ch < 2; ++ch)
+        {
+            const int lane = 2 * k + ch;
+            laneDrive[lane] = active[k] ? f->drive : 1.0f;
+            laneDrive2[lane] = active[k] ? f->drive2 : 1.0f;
+            laneGain[lane] = active[k] ? f->gain : 0.0f;
+            laneGain2[lane] = active[k] ? f->gain2 : 0.0f;
+
+            for (int s = 0; s < 5; ++s)
+                state[s][lane] = active[k] ? f->state[(size_t) ch][(size_t) s] : 0.0f;
+        }
+
+        if (! active[k])
+            continue;
+
+        float* in[2] = { lefts[k], rights[k] };
+
+        for (int n = 0; n < numSamples; ++n)
+        {
+            const auto a1 = f->cutoffTransformSmoother.getNextValue();
+            const auto resonance = f->scaledResonanceSmoother.getNextValue();
+            a1s[n][2 * k] = a1s[n][2 * k + 1] = a1;
+            resonances[n][2 * k] = resonances[n][2 * k + 1] = resonance;
+            io[n][2 * k] = in[0][n];
+            io[n][2 * k + 1] = in[1][n];
+        }
+    }
+
+    const float* table = saturationTable().values.data();
+    const __m256 lowest = _mm256_set1_ps (-5.0f), highest = _mm256_set1_ps (5.0f);
+    const __m256 scaler = _mm256_set1_ps (SaturationTable::scaler), offset = _mm256_set1_ps (SaturationTable::offset);
+
+    const __m256 drive = _mm256_load_ps (laneDrive), drive2 = _mm256_load_ps (laneDrive2);
+    const __m256 gain = _mm256_load_ps (laneGain), gain2 = _mm256_load_ps (laneGain2);
+    const __m256 minusOne = _mm256_set1_ps (-1.0f), one = _mm256_set1_ps (1.0f), minusFour = _mm256_set1_ps (-4.0f);
+    const __m256 b0Scale = _mm256_set1_ps (0.76923076923f), b1Scale = _mm256_set1_ps (0.23076923076f);
+    const __m256 half = _mm256_set1_ps (comp), zero = _mm256_setzero_ps(), out = _mm256_set1_ps (outputGain);
+    __m256 s0 = _mm256_load_ps (state[0]), s1 = _mm256_load_ps (state[1]), s2 = _mm256_load_ps (state[2]),
+           s3 = _mm256_load_ps (state[3]), s4 = _mm256_load_ps (state[4]);
+
+    for (int n = 0; n < numSamples; ++n)
+    {
+        const __m256 a1 = _mm256_load_ps (a1s[n]);
+        const __m256 resonance = _mm256_load_ps (resonances[n]);
+        const __m256 g = _mm256_add_ps (_mm256_mul_ps (a1, minusOne), one);
+        const __m256 b0 = _mm256_mul_ps (g, b0Scale);
+        const __m256 b1 = _mm256_mul_ps (g, b1Scale);
+
+        const __m256 dx = _mm256_mul_ps (gain, saturateAvx2 (_mm256_mul_ps (drive, _mm256_load_ps (io[n])), table, lowest, highest, scaler, offset));
+        const __m256 feedback = _mm256_sub_ps (_mm256_mul_ps (gain2, saturateAvx2 (_mm256_mul_ps (drive2, s4), table, lowest, highest, scaler, offset)), _mm256_mul_ps (dx, half));
+        const __m256 a = _mm256_add_ps (dx, _mm256_mul_ps (_mm256_mul_ps (resonance, minusFour), feedback));
+        const __m256 b = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s0), _mm256_mul_ps (a1, s1)), _mm256_mul_ps (b0, a));
+        const __m256 c = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s1), _mm256_mul_ps (a1, s2)), _mm256_mul_ps (b0, b));
+        const __m256 d = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s2), _mm256_mul_ps (a1, s3)), _mm256_mul_ps (b0, c));
+        const __m256 e = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s3), _mm256_mul_ps (a1, s4)), _mm256_mul_ps (b0, d));
+        s0 = a; s1 = b; s2 = c; s3 = d; s4 = e;
+
+        const __m256 y = _mm256_add_ps (_mm256_add_ps (_mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (a, zero), _mm256_mul_ps (b, zero)),
+                                                                      _mm256_mul_ps (c, zero)), _mm256_mul_ps (d, zero)),
+                                        _mm256_mul_ps (e, out));
+        _mm256_store_ps (io[n], y);
+    }
+
+    _mm256_store_ps (state[0], s0); _mm256_store_ps (state[1], s1); _mm256_store_ps (state[2], s2);
+    _mm256_store_ps (state[3], s3); _mm256_store_ps (state[4], s4);
+
+    for (int k = 0; k < count; ++k)
+    {
+        if (! active[k])
+            continue;
+
+        auto* f = filters[k];
+
+        for (int ch = 0; ch < 2; ++ch)
+            for (int s = 0; s < 5; ++s)
+                f->state[(size_t) ch][(size_t) s] = state[s][2 * k + ch];
+
+        for (int n = 0; n < numSamples; ++n)
+        {
+            lefts[k][n] = io[n][2 * k];
+            rights[k][n] = io[n][2 * k + 1];
+        }
+    }
+}
+#endif

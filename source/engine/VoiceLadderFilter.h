@@ -26,7 +26,19 @@ public:
     /** Filters numSamples samples of both channels in place; a disabled filter leaves them. */
     void process (float* left, float* right, int numSamples) noexcept;
 
+    static constexpr int maxBatchSamples = 64;
+
+    /** Filters several voices at once, each in place, with exactly the results process() gives for
+        each of them. The ladder is one long chain of dependent operations per sample, so one voice
+        at a time leaves the CPU waiting; several voices side by side as SIMD lanes keep it busy.
+        At most maxBatchSamples samples. */
+    static void processVoices (VoiceLadderFilter* const* filters, float* const* lefts, float* const* rights,
+                               int numFilters, int numSamples) noexcept;
+
 private:
+    static void processGroupAvx2 (VoiceLadderFilter* const* filters, float* const* lefts, float* const* rights,
+                                  int count, int numSamples) noexcept;
+
     float drive = 1.2f, drive2 = 0.0f, gain = 0.0f, gain2 = 0.0f;
     static constexpr float comp = 0.5f;
     static constexpr float outputGain = 1.2f;
