@@ -15,42 +15,59 @@ int WaveFileReader::findFrameLengthMarker (const juce::File& file)
 
 int WaveFileReader::findFrameLengthMarker (juce::InputStream& in)
 {
+    return scanChunks (in).frameMarker;
+}
+
+WaveFileReader::ChunkScan WaveFileReader::scanChunks (juce::InputStream& in)
+{
+    ChunkScan scan;
     char header[12] {};
 
     if (in.read (header, 12) != 12 || std::memcmp (header, "RIFF", 4) != 0 || std::memcmp (header + 8, "WAVE", 4) != 0)
-        return 0;
+        return scan;   // not a RIFF wave: the audio reader decides what it is
+
+    const auto total = in.getTotalLength();
 
     // Walk the chunk list; a bounded number of chunks keeps a hostile file from costing much.
-    for (int chunk = 0; chunk < 64 && ! in.isExhausted(); ++chunk)
+    for (int chunk = 0; chunk < maxChunks && ! in.isExhausted(); ++chunk)
     {
         char id[4] {};
 
         if (in.read (id, 4) != 4)
-            return 0;
+            break;
 
         const auto size = (juce::uint32) in.readInt();
         const auto dataStart = in.getPosition();
+        const bool isAudio = std::memcmp (id, "data", 4) == 0;
 
-        if (std::memcmp (id, "clm ", 4) == 0)
+        // A metadata chunk that claims more bytes than the file holds, or an absurd amount, is a
+        // corrupt or hostile file: JUCE's reader would allocate and walk whatever it claims.
+        if (! isAudio && ((total >= 0 && dataStart + (juce::int64) size > total) || size > maxMetadataChunk))
+        {
+            scan.sane = false;
+            return scan;
+        }
+
+        if (std::memcmp (id, "clm ", 4) == 0 && scan.frameMarker == 0)
         {
             juce::MemoryBlock text;
             in.readIntoMemoryBlock (text, (juce::int64) juce::jmin<juce::uint32> (size, 256));
             const auto marker = juce::String::fromUTF8 (static_cast<const char*> (text.getData()), (int) text.getSize());
             const auto at = marker.indexOf ("<!>");
 
-            if (at < 0)
-                return 0;
-
-            const auto digits = marker.substring (at + 3).initialSectionContainingOnly ("0123456789");
-            const auto length = digits.length() > 0 && digits.length() < 8 ? digits.getIntValue() : 0;
-            return length > 0 && length <= maxMarkedFrame ? length : 0;
+            if (at >= 0)
+            {
+                const auto digits = marker.substring (at + 3).initialSectionContainingOnly ("0123456789");
+                const auto length = digits.length() > 0 && digits.length() < 8 ? digits.getIntValue() : 0;
+                scan.frameMarker = length > 0 && length <= maxMarkedFrame ? length : 0;
+            }
         }
 
         if (! in.setPosition (dataStart + (juce::int64) size + (size & 1u)))
-            return 0;
+            break;
     }
 
-    return 0;
+    return scan;
 }
 
 std::optional<std::vector<float>> WaveFileReader::readCycle (const juce::File& file)
@@ -58,14 +75,28 @@ std::optional<std::vector<float>> WaveFileReader::readCycle (const juce::File& f
     if (! file.existsAsFile())
         return std::nullopt;
 
-    return readCycle (std::make_unique<juce::FileInputStream> (file), findFrameLengthMarker (file));
+    juce::FileInputStream scanStream (file);
+
+    if (! scanStream.openedOk())
+        return std::nullopt;
+
+    const auto scan = scanChunks (scanStream);
+
+    if (! scan.sane)
+        return std::nullopt;
+
+    return readCycle (std::make_unique<juce::FileInputStream> (file), scan.frameMarker);
 }
 
 std::optional<std::vector<float>> WaveFileReader::readCycle (const void* data, size_t numBytes)
 {
-    juce::MemoryInputStream markerStream (data, numBytes, false);
-    const auto marker = findFrameLengthMarker (markerStream);
-    return readCycle (std::make_unique<juce::MemoryInputStream> (data, numBytes, false), marker);
+    juce::MemoryInputStream scanStream (data, numBytes, false);
+    const auto scan = scanChunks (scanStream);
+
+    if (! scan.sane)
+        return std::nullopt;
+
+    return readCycle (std::make_unique<juce::MemoryInputStream> (data, numBytes, false), scan.frameMarker);
 }
 
 std::optional<std::vector<float>> WaveFileReader::readCycle (std::unique_ptr<juce::InputStream> audio, int frameMarker)

@@ -12,7 +12,8 @@
     - otherwise, when the file holds at most maxWholeCycle samples, the whole file;
     - otherwise its first 1024 samples.
     A file that is missing, cannot be decoded, is empty, has no channels or more than maxChannels, or holds a NaN or an
-    infinity, or a sample beyond maxSampleMagnitude, gives no cycle. */
+    infinity, or a sample beyond maxSampleMagnitude, or a metadata chunk larger than the file,
+    gives no cycle. */
 class WaveFileReader
 {
 public:
@@ -34,6 +35,19 @@ public:
     static int findFrameLengthMarker (juce::InputStream& wavStream);
 
 private:
+    static constexpr int maxChunks = 1024;
+    static constexpr juce::uint32 maxMetadataChunk = 16 * 1024 * 1024;
+
+    struct ChunkScan
+    {
+        int frameMarker = 0;
+        bool sane = true;
+    };
+
+    /** One walk of a WAV file's chunk list: the frame-length marker, and whether every metadata
+        chunk fits in the file. */
+    static ChunkScan scanChunks (juce::InputStream& wavStream);
+
     std::optional<std::vector<float>> readCycle (std::unique_ptr<juce::InputStream> audio, int frameMarker);
 
     juce::AudioFormatManager formatManager;

@@ -105,8 +105,21 @@ TEST (WaveFilesTest, FilesThatCannotBeReadGiveNoWave)
         waves.addRaw ("Huge", "Lying_Header.wav", data);
     }
 
+    // A metadata chunk that claims far more bytes than the file holds (JUCE's reader would allocate
+    // and walk all of it).
+    {
+        juce::MemoryBlock data;
+        waves.getFolder().getChildFile ("Bad/Good.wav").loadFileAsData (data);
+        juce::MemoryOutputStream withChunk;
+        withChunk.write (data.getData(), 12);
+        withChunk.write ("smpl", 4);
+        withChunk.writeInt (0x5d000000);
+        withChunk.write (static_cast<const char*> (data.getData()) + 12, data.getSize() - 12);
+        waves.addRaw ("Bad", "Lying_Chunk.wav", withChunk.getMemoryBlock());
+    }
+
     const auto library = WaveLibrary::load (waves.getFolder());
-    EXPECT_EQ (library->getNumWaves(), 10) << "unreadable files are still listed";
+    EXPECT_EQ (library->getNumWaves(), 11) << "unreadable files are still listed";
     EXPECT_NE (bandZeroOf (*library, "Good"), nullptr);
 
     // The first 1024 samples of the lying file are the good saw.
@@ -114,7 +127,7 @@ TEST (WaveFilesTest, FilesThatCannotBeReadGiveNoWave)
     ASSERT_NE (lying, nullptr);
     EXPECT_NEAR (harmonicMagnitude (lying, 1024, 3), harmonicMagnitude (bandZeroOf (*library, "Good"), 1024, 3), 1e-4);
 
-    for (const char* name : { "Empty", "Text", "Truncated", "Silent Header", "Infinite", "NaN", "Enormous", "No Channels" })
+    for (const char* name : { "Empty", "Text", "Truncated", "Silent Header", "Infinite", "NaN", "Enormous", "No Channels", "Lying Chunk" })
         EXPECT_EQ (bandZeroOf (*library, name), nullptr) << name;
 
     WaveFileReader reader;
