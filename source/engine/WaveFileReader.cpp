@@ -1,6 +1,7 @@
 #include "WaveFileReader.h"
 
 #include <cmath>
+#include <string_view>
 
 WaveFileReader::WaveFileReader()
 {
@@ -50,16 +51,22 @@ WaveFileReader::ChunkScan WaveFileReader::scanChunks (juce::InputStream& in)
 
         if (std::memcmp (id, "clm ", 4) == 0 && scan.frameMarker == 0)
         {
-            juce::MemoryBlock text;
-            in.readIntoMemoryBlock (text, (juce::int64) juce::jmin<juce::uint32> (size, 256));
-            const auto marker = juce::String::fromUTF8 (static_cast<const char*> (text.getData()), (int) text.getSize());
-            const auto at = marker.indexOf ("<!>");
+            // Raw bytes, read as ASCII: the marker's text is untrusted and need not be valid UTF-8.
+            char text[256] {};
+            const auto length = in.read (text, (int) juce::jmin<juce::uint32> (size, sizeof (text)));
+            const std::string_view view (text, (size_t) juce::jmax (0, length));
+            const auto at = view.find ("<!>");
 
-            if (at >= 0)
+            if (at != std::string_view::npos)
             {
-                const auto digits = marker.substring (at + 3).initialSectionContainingOnly ("0123456789");
-                const auto length = digits.length() > 0 && digits.length() < 8 ? digits.getIntValue() : 0;
-                scan.frameMarker = length > 0 && length <= maxMarkedFrame ? length : 0;
+                int frame = 0, digits = 0;
+
+                for (auto i = at + 3; i < view.size() && view[i] >= '0' && view[i] <= '9' && digits < 8; ++i, ++digits)
+                    frame = frame * 10 + (view[i] - '0');
+
+                const bool tooLong = at + 3 + (size_t) digits < view.size() && digits == 8
+                                     && view[at + 3 + (size_t) digits] >= '0' && view[at + 3 + (size_t) digits] <= '9';
+                scan.frameMarker = ! tooLong && frame > 0 && frame <= maxMarkedFrame ? frame : 0;
             }
         }
 
