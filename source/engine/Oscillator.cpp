@@ -17,7 +17,9 @@ void Oscillator::setNote (float midiNote) noexcept
 
     lastNote = midiNote;
     const float semitonesFromA = midiNote - 69.0f;
-    auto hertz = (float) (440.0 * std::pow (2.0, (double) semitonesFromA / 12.0));
+    // exp2 is the power of two that pow (2.0, x) computes, at half the cost: this runs for every
+    // unison oscillator whose pitch moves, every sub-block.
+    auto hertz = (float) (440.0 * std::exp2 ((double) semitonesFromA / 12.0));
 
     // A note that is not a number, or absurdly high, must not stall the read loop.
     if (! (hertz >= 0.0f && hertz <= 4.0e6f))

@@ -103,3 +103,20 @@ TEST_F (OscillatorTest, ReadInterpolatesWrapsAndRunsFreely)
         ASSERT_LT (osc.readPosition, 1024.0f);
     }
 }
+
+TEST (OscillatorPitch, PowerOfTwoMatchesTheDoublePrecisionPower)
+{
+    // The frequency is 440 * 2^((note - 69) / 12) in double precision, stored as a float.
+    Oscillator osc;
+    int differing = 0;
+
+    for (int hundredths = -6000; hundredths <= 22000; ++hundredths)
+    {
+        const float note = (float) hundredths / 100.0f;
+        osc.setNote (note);
+        const float semitones = note - 69.0f;
+        differing += osc.frequency != (float) (440.0 * std::pow (2.0, (double) semitones / 12.0)) ? 1 : 0;
+    }
+
+    EXPECT_EQ (differing, 0);
+}
