@@ -27,12 +27,7 @@ void BlockSnapshot::write (const juce::AudioBuffer<float>& block) noexcept
     const auto samples = juce::jmin (block.getNumSamples(), capacity);
 
     for (int ch = 0; ch < channels; ++ch)
-    {
-        if (block.hasBeenCleared())
-            slot.buffer.clear (ch, 0, samples);
-        else
-            slot.buffer.copyFrom (ch, 0, block, ch, 0, samples);
-    }
+        slot.buffer.copyFrom (ch, 0, block, ch, 0, samples);   // a block flagged as cleared copies as silence
 
     slot.numChannels = channels;
     slot.numSamples = samples;
