@@ -127,8 +127,21 @@ void VoiceLadderFilter::processVoices (VoiceLadderFilter* const* filters, float*
 
     if (hasAvx2)
     {
-        for (int first = 0; first < numFilters; first += 4)
-            processGroupAvx2 (filters + first, lefts + first, rights + first, juce::jmin (4, numFilters - first), numSamples);
+        for (int first = 0; first < numFilters; first += 16)
+        {
+            const int count = juce::jmin (16, numFilters - first);
+            auto* f = filters + first;
+            auto* l = lefts + first;
+            auto* r = rights + first;
+
+            switch ((count + 3) / 4)
+            {
+                case 1:  processGroupAvx2<1> (f, l, r, count, numSamples); break;
+                case 2:  processGroupAvx2<2> (f, l, r, count, numSamples); break;
+                case 3:  processGroupAvx2<3> (f, l, r, count, numSamples); break;
+                default: processGroupAvx2<4> (f, l, r, count, numSamples); break;
+            }
+        }
 
         return;
     }
@@ -154,16 +167,21 @@ __m256 saturateAvx2 (__m256 v, const float* table, __m256 lowest, __m256 highest
 }
 } // namespace
 
+template <int numVectors>
 __attribute__ ((target ("avx2")))
 void VoiceLadderFilter::processGroupAvx2 (VoiceLadderFilter* const* filters, float* const* lefts, float* const* rights,
                                           int count, int numSamples) noexcept
 {
-    // Lanes: [f0 left, f0 right, f1 left, f1 right, ...]; lanes past count filter silence and are dropped.
-    alignas (32) float a1s[maxBatchSamples][8] {}, resonances[maxBatchSamples][8] {}, io[maxBatchSamples][8] {};
-    alignas (32) float laneDrive[8], laneDrive2[8], laneGain[8], laneGain2[8], state[5][8];
-    bool active[4] {};
+    // Lanes: [f0 left, f0 right, f1 left, f1 right, ...], four filters per vector; lanes past count
+    // filter silence and are dropped. The vectors run side by side in one loop, so their long chains
+    // of dependent operations overlap instead of waiting on one another.
+    constexpr int numLanes = numVectors * 8;
+    constexpr int numFilters = numVectors * 4;
+    alignas (32) float a1s[maxBatchSamples][numLanes] {}, resonances[maxBatchSamples][numLanes] {}, io[maxBatchSamples][numLanes] {};
+    alignas (32) float laneDrive[numLanes], laneDrive2[numLanes], laneGain[numLanes], laneGain2[numLanes], state[5][numLanes];
+    bool active[numFilters] {};
 
-    for (int k = 0; k < 4; ++k)
+    for (int k = 0; k < numFilters; ++k)
     {
         auto* f = k < count ? filters[k] : nullptr;
         active[k] = f != nullptr && f->enabled;
@@ -183,7 +201,7 @@ void VoiceLadderFilter::processGroupAvx2 (VoiceLadderFilter* const* filters, flo
         if (! active[k])
             continue;
 
-        float* in[2] = { lefts[k], rights[k] };
+        const float* in[2] = { lefts[k], rights[k] };
 
         for (int n = 0; n < numSamples; ++n)
         {
@@ -199,40 +217,55 @@ void VoiceLadderFilter::processGroupAvx2 (VoiceLadderFilter* const* filters, flo
     const float* table = saturationTable().values.data();
     const __m256 lowest = _mm256_set1_ps (-5.0f), highest = _mm256_set1_ps (5.0f);
     const __m256 scaler = _mm256_set1_ps (SaturationTable::scaler), offset = _mm256_set1_ps (SaturationTable::offset);
-
-    const __m256 drive = _mm256_load_ps (laneDrive), drive2 = _mm256_load_ps (laneDrive2);
-    const __m256 gain = _mm256_load_ps (laneGain), gain2 = _mm256_load_ps (laneGain2);
     const __m256 minusOne = _mm256_set1_ps (-1.0f), one = _mm256_set1_ps (1.0f), minusFour = _mm256_set1_ps (-4.0f);
     const __m256 b0Scale = _mm256_set1_ps (0.76923076923f), b1Scale = _mm256_set1_ps (0.23076923076f);
     const __m256 half = _mm256_set1_ps (comp), zero = _mm256_setzero_ps(), out = _mm256_set1_ps (outputGain);
-    __m256 s0 = _mm256_load_ps (state[0]), s1 = _mm256_load_ps (state[1]), s2 = _mm256_load_ps (state[2]),
-           s3 = _mm256_load_ps (state[3]), s4 = _mm256_load_ps (state[4]);
+
+    __m256 drive[numVectors], drive2[numVectors], gain[numVectors], gain2[numVectors];
+    __m256 s0[numVectors], s1[numVectors], s2[numVectors], s3[numVectors], s4[numVectors];
+
+    for (int v = 0; v < numVectors; ++v)
+    {
+        drive[v] = _mm256_load_ps (laneDrive + 8 * v);   drive2[v] = _mm256_load_ps (laneDrive2 + 8 * v);
+        gain[v] = _mm256_load_ps (laneGain + 8 * v);     gain2[v] = _mm256_load_ps (laneGain2 + 8 * v);
+        s0[v] = _mm256_load_ps (state[0] + 8 * v);       s1[v] = _mm256_load_ps (state[1] + 8 * v);
+        s2[v] = _mm256_load_ps (state[2] + 8 * v);       s3[v] = _mm256_load_ps (state[3] + 8 * v);
+        s4[v] = _mm256_load_ps (state[4] + 8 * v);
+    }
 
     for (int n = 0; n < numSamples; ++n)
     {
-        const __m256 a1 = _mm256_load_ps (a1s[n]);
-        const __m256 resonance = _mm256_load_ps (resonances[n]);
-        const __m256 g = _mm256_add_ps (_mm256_mul_ps (a1, minusOne), one);
-        const __m256 b0 = _mm256_mul_ps (g, b0Scale);
-        const __m256 b1 = _mm256_mul_ps (g, b1Scale);
+        for (int v = 0; v < numVectors; ++v)
+        {
+            const __m256 a1 = _mm256_load_ps (a1s[n] + 8 * v);
+            const __m256 resonance = _mm256_load_ps (resonances[n] + 8 * v);
+            const __m256 g = _mm256_add_ps (_mm256_mul_ps (a1, minusOne), one);
+            const __m256 b0 = _mm256_mul_ps (g, b0Scale);
+            const __m256 b1 = _mm256_mul_ps (g, b1Scale);
 
-        const __m256 dx = _mm256_mul_ps (gain, saturateAvx2 (_mm256_mul_ps (drive, _mm256_load_ps (io[n])), table, lowest, highest, scaler, offset));
-        const __m256 feedback = _mm256_sub_ps (_mm256_mul_ps (gain2, saturateAvx2 (_mm256_mul_ps (drive2, s4), table, lowest, highest, scaler, offset)), _mm256_mul_ps (dx, half));
-        const __m256 a = _mm256_add_ps (dx, _mm256_mul_ps (_mm256_mul_ps (resonance, minusFour), feedback));
-        const __m256 b = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s0), _mm256_mul_ps (a1, s1)), _mm256_mul_ps (b0, a));
-        const __m256 c = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s1), _mm256_mul_ps (a1, s2)), _mm256_mul_ps (b0, b));
-        const __m256 d = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s2), _mm256_mul_ps (a1, s3)), _mm256_mul_ps (b0, c));
-        const __m256 e = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s3), _mm256_mul_ps (a1, s4)), _mm256_mul_ps (b0, d));
-        s0 = a; s1 = b; s2 = c; s3 = d; s4 = e;
+            const __m256 dx = _mm256_mul_ps (gain[v], saturateAvx2 (_mm256_mul_ps (drive[v], _mm256_load_ps (io[n] + 8 * v)), table, lowest, highest, scaler, offset));
+            const __m256 feedback = _mm256_sub_ps (_mm256_mul_ps (gain2[v], saturateAvx2 (_mm256_mul_ps (drive2[v], s4[v]), table, lowest, highest, scaler, offset)),
+                                                   _mm256_mul_ps (dx, half));
+            const __m256 a = _mm256_add_ps (dx, _mm256_mul_ps (_mm256_mul_ps (resonance, minusFour), feedback));
+            const __m256 b = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s0[v]), _mm256_mul_ps (a1, s1[v])), _mm256_mul_ps (b0, a));
+            const __m256 c = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s1[v]), _mm256_mul_ps (a1, s2[v])), _mm256_mul_ps (b0, b));
+            const __m256 d = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s2[v]), _mm256_mul_ps (a1, s3[v])), _mm256_mul_ps (b0, c));
+            const __m256 e = _mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (b1, s3[v]), _mm256_mul_ps (a1, s4[v])), _mm256_mul_ps (b0, d));
+            s0[v] = a; s1[v] = b; s2[v] = c; s3[v] = d; s4[v] = e;
 
-        const __m256 y = _mm256_add_ps (_mm256_add_ps (_mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (a, zero), _mm256_mul_ps (b, zero)),
-                                                                      _mm256_mul_ps (c, zero)), _mm256_mul_ps (d, zero)),
-                                        _mm256_mul_ps (e, out));
-        _mm256_store_ps (io[n], y);
+            const __m256 y = _mm256_add_ps (_mm256_add_ps (_mm256_add_ps (_mm256_add_ps (_mm256_mul_ps (a, zero), _mm256_mul_ps (b, zero)),
+                                                                          _mm256_mul_ps (c, zero)), _mm256_mul_ps (d, zero)),
+                                            _mm256_mul_ps (e, out));
+            _mm256_store_ps (io[n] + 8 * v, y);
+        }
     }
 
-    _mm256_store_ps (state[0], s0); _mm256_store_ps (state[1], s1); _mm256_store_ps (state[2], s2);
-    _mm256_store_ps (state[3], s3); _mm256_store_ps (state[4], s4);
+    for (int v = 0; v < numVectors; ++v)
+    {
+        _mm256_store_ps (state[0] + 8 * v, s0[v]); _mm256_store_ps (state[1] + 8 * v, s1[v]);
+        _mm256_store_ps (state[2] + 8 * v, s2[v]); _mm256_store_ps (state[3] + 8 * v, s3[v]);
+        _mm256_store_ps (state[4] + 8 * v, s4[v]);
+    }
 
     for (int k = 0; k < count; ++k)
     {

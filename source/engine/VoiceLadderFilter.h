@@ -36,8 +36,12 @@ public:
                                int numFilters, int numSamples) noexcept;
 
 private:
+#if defined(__x86_64__) || defined(__i386__)
+    template <int numVectors>
+    __attribute__ ((target ("avx2")))
     static void processGroupAvx2 (VoiceLadderFilter* const* filters, float* const* lefts, float* const* rights,
                                   int count, int numSamples) noexcept;
+#endif
 
     float drive = 1.2f, drive2 = 0.0f, gain = 0.0f, gain2 = 0.0f;
     static constexpr float comp = 0.5f;
