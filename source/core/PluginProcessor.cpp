@@ -112,6 +112,7 @@ void OstrelSynthAudioProcessor::processBlock (juce::AudioBuffer<float>& buffer, 
     for (auto ch = getTotalNumInputChannels(); ch < getTotalNumOutputChannels(); ++ch)
         buffer.clear (ch, 0, buffer.getNumSamples());
 
+    synth.readParameters();
     synth.renderNextBlock (buffer, midi, 0, buffer.getNumSamples());
     lastBlock.write (buffer);
 }

@@ -9,8 +9,8 @@
 class WaveTypeParameter : public juce::AudioParameterChoice
 {
 public:
-    WaveTypeParameter (const juce::String& id, const juce::String& name, const juce::StringArray& choiceNames, int defaultIndex)
-        : juce::AudioParameterChoice (id, name, choiceNames, defaultIndex)
+    WaveTypeParameter (const juce::String& parameterId, const juce::String& parameterName, const juce::StringArray& choiceNames, int defaultIndex)
+        : juce::AudioParameterChoice (parameterId, parameterName, choiceNames, defaultIndex)
     {
     }
 

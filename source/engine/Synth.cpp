@@ -83,7 +83,9 @@ Synth::Synth (juce::AudioProcessorValueTreeState& tree, std::shared_ptr<const Wa
             addModTarget (p);
 
     targetBase.resize (modTargets.size());
+    amountsBySource.resize (modTargets.size() * numModSources);
     readTargetBases();
+    readModAmounts();
     clearVoices();
 
     for (int i = 0; i < numVoices; ++i)
@@ -116,6 +118,27 @@ void Synth::readTargetBases() noexcept
 {
     for (size_t i = 0; i < modTargets.size(); ++i)
         targetBase[i] = modTargets[i]->getValue();
+
+    auto index = [] (const juce::RangedAudioParameter* p) { return juce::roundToInt (p->convertFrom0to1 (p->getValue())); };
+
+    for (size_t k = 0; k < 4; ++k)
+    {
+        unitSettings.oscType[k] = index (oscParams[k]->type);
+        unitSettings.oscOn[k] = oscParams[k]->bypass->getValue() != 0.0f;   // an on switch, whatever its name
+        unitSettings.lfoWave[k] = index (lfoParams[k]->wave);
+        unitSettings.lfoBipolar[k] = lfoParams[k]->polarity->getValue() != 0.0f;
+    }
+
+    unitSettings.filterOn = filterParams[0]->bypass->getValue() != 0.0f;
+}
+
+void Synth::readModAmounts() noexcept
+{
+    const auto numTargets = modTargets.size();
+
+    for (size_t t = 0; t < numTargets; ++t)
+        for (size_t s = 0; s < (size_t) numModSources; ++s)
+            amountsBySource[s * numTargets + t] = (*modAmountsByIndex[t])[s].load (std::memory_order_relaxed);
 }
 
 void Synth::renderNextSubBlock (juce::AudioBuffer<float>& output, int startSample, int numSamples)
@@ -133,6 +156,7 @@ void Synth::renderNextSubBlock (juce::AudioBuffer<float>& output, int startSampl
     {
         const int chunk = juce::jmin (numSamples, SynthVoice::subBlockSize);
         int count = 0;
+        readModAmounts();
 
         for (auto* voice : synthVoices)
         {

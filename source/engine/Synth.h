@@ -90,6 +90,30 @@ public:
         conversion to the normalised range sixteen times over. */
     float getTargetBase (int targetIndex) const noexcept      { return targetBase[(size_t) targetIndex]; }
 
+    /** Every target's normalised value, then every amount source by source (amounts of source s for
+        all targets at s * numTargets): read once per sub-block for all voices, so that each voice
+        evaluates its targets in one pass over plain arrays (audio thread). */
+    const float* getTargetBases() const noexcept              { return targetBase.data(); }
+    const float* getAmountsBySource() const noexcept          { return amountsBySource.data(); }
+
+    /** The switches and choices the voices read, as they stood at the start of the current stretch
+        of rendering (audio thread): reading them once spares every voice the conversions. */
+    struct UnitSettings
+    {
+        std::array<int, 4> oscType {}, lfoWave {};
+        std::array<bool, 4> oscOn {}, lfoBipolar {};
+        bool filterOn = false;
+    };
+
+    const UnitSettings& getUnitSettings() const noexcept      { return unitSettings; }
+
+    /** Takes the parameters and amounts as they stand now (audio thread, at the start of a host
+        block, so that notes starting at its first sample see them too). */
+    void readParameters() noexcept                           { readTargetBases(); readModAmounts(); }
+
+    /** Reads the modulation amounts of every target (audio thread, once per sub-block). */
+    void readModAmounts() noexcept;
+
     /** The amounts of the target at index, without a hash lookup. */
     ModAmounts& getModAmounts (int targetIndex) noexcept      { return *modAmountsByIndex[(size_t) targetIndex]; }
 
@@ -109,7 +133,9 @@ private:
     std::shared_ptr<const WaveLibrary> waveLibrary;
     std::vector<juce::RangedAudioParameter*> modTargets;
     std::vector<ModAmounts*> modAmountsByIndex;
-    std::vector<float> targetBase;   // audio thread
+    std::vector<float> targetBase;        // audio thread
+    std::vector<float> amountsBySource;   // audio thread
+    UnitSettings unitSettings;            // audio thread
     CustomWaveCache customWaveCache;
 
     JUCE_DECLARE_NON_COPYABLE_WITH_LEAK_DETECTOR (Synth)

@@ -20,6 +20,7 @@ SynthVoice::SynthVoice (juce::AudioProcessorValueTreeState& tree, Synth& owner)
 
     const auto& modTargets = synth.getModTargets();
     targets.resize (modTargets.size());
+    modulatedTargets.resize (modTargets.size());
 
     for (size_t i = 0; i < modTargets.size(); ++i)
     {
@@ -187,7 +188,7 @@ float SynthVoice::modulatedNormalised (const TargetState& t, float base) const n
 float SynthVoice::modulatedTarget (int targetIndex) noexcept
 {
     auto& t = targets[(size_t) targetIndex];
-    t.smoother.setTargetValue (modulatedNormalised (t, synth.getTargetBase (targetIndex)));
+    t.smoother.setTargetValue (modulatedTargets[(size_t) targetIndex]);
     const auto v = juce::jlimit (0.0f, 1.0f, t.smoother.getCurrentValue());
 
     if (v != t.lastNormalised)
@@ -272,10 +273,34 @@ void SynthVoice::updateSources() noexcept
         set (Synth::modEnv1 + k, envelopes[(size_t) k + 1].getNextSample());
 }
 
+void SynthVoice::evaluateTargets() noexcept
+{
+    // base + amount[0] * source[0] + amount[1] * source[1] + ..., for all targets at once, source by
+    // source over plain arrays (the same additions in the same order as one target at a time).
+    const auto numTargets = modulatedTargets.size();
+    const float* amounts = synth.getAmountsBySource();
+    float* out = modulatedTargets.data();
+    std::copy (synth.getTargetBases(), synth.getTargetBases() + numTargets, out);
+
+    for (size_t s = 0; s < sources.size(); ++s)
+    {
+        const float source = sources[s].load (std::memory_order_relaxed);
+        const float* amount = amounts + s * numTargets;
+
+        for (size_t t = 0; t < numTargets; ++t)
+            out[t] += amount[t] * source;
+    }
+
+    for (size_t t = 0; t < numTargets; ++t)
+        out[t] = juce::jlimit (0.0f, 1.0f, out[t]);
+}
+
 void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
 {
     installNewCustomTables();
     updateSources();
+    evaluateTargets();
+    const auto& units = synth.getUnitSettings();
 
     for (int k = 0; k < 4; ++k)
     {
@@ -293,15 +318,14 @@ void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
     for (int k = 0; k < 4; ++k)
     {
         auto& lfo = lfos[(size_t) k];
-        const auto& bundle = *synth.lfoParams[(size_t) k];
         const auto& t = lfoTargets[(size_t) k];
 
         lfo.process (numSamples);
-        lfo.wave = juce::roundToInt (realValue (bundle.wave));
+        lfo.wave = units.lfoWave[(size_t) k];
         lfo.frequency = modulatedTarget (t.frequency);
         lfo.phaseOffset = modulatedTarget (t.phase) / twoPi;
         lfo.depth = modulatedTarget (t.depth);
-        lfo.bipolar = bundle.polarity->getValue() != 0.0f;
+        lfo.bipolar = units.lfoBipolar[(size_t) k];
     }
 
     const auto pitch = noteSmoother.getNextValue();
@@ -312,14 +336,13 @@ void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
     for (int k = 0; k < numSlots; ++k)
     {
         auto& slot = oscillatorSlots[(size_t) k];
-        const auto& bundle = *synth.oscParams[(size_t) k];
         const auto& t = oscTargets[(size_t) k];
 
         const auto fine = modulatedTarget (t.detune);
         const auto semi = modulatedTarget (t.semi);
-        setSlotWave (slot, juce::roundToInt (realValue (bundle.type)));
+        setSlotWave (slot, units.oscType[(size_t) k]);
         slot.note = semi + fine / 100.0f + (float) pitch;
-        slot.isOn = bundle.bypass->getValue() != 0.0f;
+        slot.isOn = units.oscOn[(size_t) k];
         slot.pan = modulatedTarget (t.pan);
         const auto decibels = modulatedTarget (t.gain);
 
@@ -335,7 +358,7 @@ void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
 
     levelGain.setGainLinear ((float) level.getCurrentValue() * levelScale);
 
-    filter.setEnabled (synth.filterParams[0]->bypass->getValue() != 0.0f);
+    filter.setEnabled (units.filterOn);
 
     // Each setter costs a transcendental function: call them only for changed values.
     const auto cutoff = modulatedTarget (cutoffTarget);

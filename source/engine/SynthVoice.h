@@ -89,12 +89,14 @@ private:
     float modulatedNormalised (const TargetState&, float base) const noexcept;
     float modulatedTarget (int targetIndex) noexcept;
     void updateSources() noexcept;
+    void evaluateTargets() noexcept;
     void installNewCustomTables() noexcept;
     void setSlotWave (MultiVoiceOscillator&, int type) noexcept;
     static float realValue (const juce::RangedAudioParameter*) noexcept;
 
     std::array<std::atomic<float>, Synth::numModSources> sources {};
     std::vector<TargetState> targets;   // in the synthesiser's target order; fixed at construction
+    std::vector<float> modulatedTargets; // this sub-block's unsmoothed values, same order
     juce::AudioProcessorValueTreeState& apvts;
     Synth& synth;
     bool voiceStarted = false;
