@@ -1,6 +1,7 @@
 #include "ParameterText.h"
 
 #include <cmath>
+#include <cstdlib>
 
 namespace ParameterText
 {
@@ -50,4 +51,16 @@ juce::String phaseToText (float radians, int)
 }
 
 float textToPhase (const juce::String& text) { return 0.0f + leadingNumber (text) * twoPi / 360.0f; }
+
+bool parseFiniteNumber (const juce::String& text, double& value)
+{
+    const auto utf8 = text.trim().toStdString();
+
+    if (utf8.empty())
+        return false;
+
+    char* end = nullptr;
+    value = std::strtod (utf8.c_str(), &end);
+    return end == utf8.c_str() + utf8.size() && std::isfinite (value);
+}
 } // namespace ParameterText

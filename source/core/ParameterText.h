@@ -25,4 +25,8 @@ juce::String phaseToText (float radians, int maxLength = 0);
 float textToPhase (const juce::String& text);                 // the number is read as degrees
 
 const juce::String& degreesSymbol();
+
+/** Strict reading of untrusted text (saved states, command lines): true only when the whole text,
+    blanks around it aside, is one finite decimal number, which goes to value. */
+bool parseFiniteNumber (const juce::String& text, double& value);
 } // namespace ParameterText

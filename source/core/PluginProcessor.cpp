@@ -1,38 +1,30 @@
 #include "PluginProcessor.h"
 #include "Constants.h"
+#include "ParameterText.h"
 #include "StateReader.h"
 #include "WaveFolder.h"
 
-#include <cmath>
-#include <cstdlib>
 
 namespace
 {
 const juce::Identifier stateType { "Parameters" };
 
-/** True when text is a finite decimal number and nothing else (surrounding blanks allowed). */
-bool isFiniteNumber (const juce::String& text)
-{
-    const auto utf8 = text.trim().toStdString();
-
-    if (utf8.empty())
-        return false;
-
-    char* end = nullptr;
-    const auto value = std::strtod (utf8.c_str(), &end);
-    return end == utf8.c_str() + utf8.size() && std::isfinite (value);
-}
-
 /** Makes a loaded state safe to apply without losing anything: entries whose value is not a finite
     number are dropped (they would turn a parameter into NaN), and every parameter the state does not
     set usably is given its current value, so it keeps it instead of falling back to its default. */
+bool hasFiniteNumber (const juce::XmlElement& entry)
+{
+    double value = 0.0;
+    return ParameterText::parseFiniteNumber (entry.getStringAttribute ("value"), value);
+}
+
 void completeWithCurrentValues (juce::XmlElement& root, juce::AudioProcessorValueTreeState& apvts)
 {
     for (auto* child = root.getFirstChildElement(); child != nullptr;)
     {
         auto* next = child->getNextElement();
 
-        if (child->hasAttribute ("value") && ! isFiniteNumber (child->getStringAttribute ("value")))
+        if (child->hasAttribute ("value") && ! hasFiniteNumber (*child))
             root.removeChildElement (child, true);
 
         child = next;

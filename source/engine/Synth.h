@@ -85,12 +85,8 @@ public:
     /** A target's position in getModTargets(), or -1 for a parameter that is not a target. */
     int getModTargetIndex (const juce::RangedAudioParameter* parameter) const noexcept;
 
-    /** The target's normalised value as it stood at the start of the current stretch of rendering
-        (audio thread). Reading each parameter once per stretch for all sixteen voices saves its
-        conversion to the normalised range sixteen times over. */
-    float getTargetBase (int targetIndex) const noexcept      { return targetBase[(size_t) targetIndex]; }
-
-    /** Every target's normalised value, then every amount source by source (amounts of source s for
+    /** Every target's normalised value as it stood at the start of the current stretch of rendering
+        (read once for all sixteen voices), then every amount source by source (amounts of source s for
         all targets at s * numTargets): read once per sub-block for all voices, so that each voice
         evaluates its targets in one pass over plain arrays (audio thread). */
     const float* getTargetBases() const noexcept              { return targetBase.data(); }

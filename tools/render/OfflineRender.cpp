@@ -1,5 +1,6 @@
 #include "OfflineRender.h"
 
+#include "core/ParameterText.h"
 #include "core/PluginProcessor.h"
 #include "core/StateReader.h"
 #include "engine/WaveFileReader.h"
@@ -58,14 +59,6 @@ juce::Result applyState (OstrelSynthAudioProcessor& processor, const juce::File&
     return juce::Result::ok();
 }
 
-bool parseNumber (const juce::String& text, double& out)
-{
-    const auto utf8 = text.trim().toStdString();
-    char* end = nullptr;
-    out = std::strtod (utf8.c_str(), &end);
-    return ! utf8.empty() && end == utf8.c_str() + utf8.size() && std::isfinite (out);
-}
-
 juce::Result applySetting (OstrelSynthAudioProcessor& processor, const RenderOptions::Setting& setting)
 {
     auto* parameter = processor.apvts.getParameter (setting.parameterId);
@@ -82,7 +75,7 @@ juce::Result applySetting (OstrelSynthAudioProcessor& processor, const RenderOpt
 
         if (named >= 0)
             value = named;
-        else if (! parseNumber (setting.value, value) || value != std::floor (value))
+        else if (! ParameterText::parseFiniteNumber (setting.value, value) || value != std::floor (value))
             return fail ("no choice " + setting.value.quoted() + " for " + setting.parameterId
                          + " (choices: " + choice->choices.joinIntoString (", ") + ")");
     }
@@ -92,10 +85,10 @@ juce::Result applySetting (OstrelSynthAudioProcessor& processor, const RenderOpt
 
         if (text == "on" || text == "true") value = 1.0;
         else if (text == "off" || text == "false") value = 0.0;
-        else if (! parseNumber (text, value) || (value != 0.0 && value != 1.0))
+        else if (! ParameterText::parseFiniteNumber (text, value) || (value != 0.0 && value != 1.0))
             return fail ("value " + setting.value + " for " + setting.parameterId + " must be 0, 1, on or off");
     }
-    else if (! parseNumber (setting.value, value))
+    else if (! ParameterText::parseFiniteNumber (setting.value, value))
     {
         return fail ("value " + setting.value.quoted() + " for " + setting.parameterId + " is not a number");
     }

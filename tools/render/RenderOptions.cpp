@@ -1,22 +1,10 @@
 #include "RenderOptions.h"
+#include "core/ParameterText.h"
 
 #include <cmath>
 
 namespace
 {
-bool parseNumber (const juce::String& text, double& out)
-{
-    const auto trimmed = text.trim();
-
-    if (trimmed.isEmpty() || ! trimmed.containsOnly ("0123456789.-+eE"))
-        return false;
-
-    const auto utf8 = trimmed.toStdString();
-    char* end = nullptr;
-    out = std::strtod (utf8.c_str(), &end);
-    return end == utf8.c_str() + utf8.size() && std::isfinite (out);
-}
-
 juce::File fileArgument (const juce::String& path)
 {
     return juce::File::getCurrentWorkingDirectory().getChildFile (path);
@@ -57,7 +45,7 @@ std::variant<RenderOptions, UsageError> parseRenderOptions (const juce::StringAr
         {
             double rate = 0;
             auto v = value();
-            if (! v || ! parseNumber (*v, rate) || rate < 8000.0 || rate > 384000.0)
+            if (! v || ! ParameterText::parseFiniteNumber (*v, rate) || rate < 8000.0 || rate > 384000.0)
                 return UsageError { "--rate needs a sample rate from 8000 to 384000" };
             options.sampleRate = rate;
         }
@@ -65,7 +53,7 @@ std::variant<RenderOptions, UsageError> parseRenderOptions (const juce::StringAr
         {
             double block = 0;
             auto v = value();
-            if (! v || ! parseNumber (*v, block) || block < 1 || block > 65536 || block != std::floor (block))
+            if (! v || ! ParameterText::parseFiniteNumber (*v, block) || block < 1 || block > 65536 || block != std::floor (block))
                 return UsageError { "--block needs a whole number of samples from 1 to 65536" };
             options.blockSize = (int) block;
         }
@@ -73,7 +61,7 @@ std::variant<RenderOptions, UsageError> parseRenderOptions (const juce::StringAr
         {
             double tail = 0;
             auto v = value();
-            if (! v || ! parseNumber (*v, tail) || tail < 0.0 || tail > 600.0)
+            if (! v || ! ParameterText::parseFiniteNumber (*v, tail) || tail < 0.0 || tail > 600.0)
                 return UsageError { "--tail needs a number of seconds from 0 to 600" };
             options.tailSeconds = tail;
         }
@@ -109,7 +97,7 @@ std::variant<RenderOptions, UsageError> parseRenderOptions (const juce::StringAr
             const auto rest = v->fromFirstOccurrenceOf (":", false, false);
             const auto target = rest.upToLastOccurrenceOf ("=", false, false).trim();
 
-            if (! parseNumber (rest.fromLastOccurrenceOf ("=", false, false), amount) || amount < -1.0 || amount > 1.0)
+            if (! ParameterText::parseFiniteNumber (rest.fromLastOccurrenceOf ("=", false, false), amount) || amount < -1.0 || amount > 1.0)
                 return UsageError { "--mod amount must be a number from -1 to 1: " + *v };
 
             options.modulations.push_back ({ source, target, (float) amount });
