@@ -114,49 +114,6 @@ double harmonicPhase (const float* cycle, int n, int k)
     return std::arg (dftBin (cycle, n, k));
 }
 
-double estimateFrequency (const float* x, int numSamples, double sampleRate)
-{
-    double first = -1.0, last = -1.0;
-    int crossings = 0;
-
-    for (int i = 1; i < numSamples; ++i)
-    {
-        if (x[i - 1] < 0.0f && x[i] >= 0.0f)
-        {
-            const double t = (i - 1) + (double) -x[i - 1] / ((double) x[i] - x[i - 1]);
-
-            if (first < 0.0)
-                first = t;
-            else
-                ++crossings;
-
-            last = t;
-        }
-    }
-
-    return crossings > 0 ? crossings * sampleRate / (last - first) : 0.0;
-}
-
-double rms (const float* x, int n)
-{
-    double sum = 0.0;
-
-    for (int i = 0; i < n; ++i)
-        sum += (double) x[i] * x[i];
-
-    return n > 0 ? std::sqrt (sum / n) : 0.0;
-}
-
-float peak (const float* x, int n)
-{
-    float m = 0.0f;
-
-    for (int i = 0; i < n; ++i)
-        m = std::max (m, std::abs (x[i]));
-
-    return m;
-}
-
 #include "core/PluginProcessor.h"
 
 ProcessorDriver::ProcessorDriver (OstrelSynthAudioProcessor& p, double rate, int block, int channels)
@@ -208,20 +165,4 @@ juce::MidiMessage noteOn (int channel, int note, juce::uint8 velocity)
 juce::MidiMessage noteOff (int channel, int note)
 {
     return juce::MidiMessage::noteOff (channel, note);
-}
-
-double toneAmplitude (const float* x, int n, double sampleRate, double hertz)
-{
-    std::complex<double> sum;
-    double windowSum = 0.0;
-
-    for (int i = 0; i < n; ++i)
-    {
-        const double w = 0.5 - 0.5 * std::cos (2.0 * M_PI * i / (n - 1));
-        const double phase = -2.0 * M_PI * hertz * i / sampleRate;
-        sum += w * x[i] * std::complex<double> (std::cos (phase), std::sin (phase));
-        windowSum += w;
-    }
-
-    return 2.0 * std::abs (sum) / windowSum;
 }

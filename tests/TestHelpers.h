@@ -3,6 +3,8 @@
 #include <juce_audio_formats/juce_audio_formats.h>
 #include <juce_audio_processors/juce_audio_processors.h>
 
+#include "SignalMeasures.h"
+
 #include <functional>
 #include <vector>
 
@@ -36,12 +38,6 @@ std::vector<float> sawCycle (int n = 1024);
 double harmonicMagnitude (const float* cycle, int n, int k);
 double harmonicPhase (const float* cycle, int n, int k);
 
-/** Fundamental frequency from positive-going zero crossings, interpolated. */
-double estimateFrequency (const float* samples, int numSamples, double sampleRate);
-
-double rms (const float* samples, int numSamples);
-float peak (const float* samples, int numSamples);
-
 class OstrelSynthAudioProcessor;
 
 /** Drives a processor like a host: prepared at a sample rate, rendering blocks with MIDI. */
@@ -71,6 +67,3 @@ private:
 /** MPE note-on on a member channel (2..16), 14-bit velocity as 7-bit. */
 juce::MidiMessage noteOn (int channel, int note, juce::uint8 velocity = 100);
 juce::MidiMessage noteOff (int channel, int note);
-
-/** Amplitude of the component at a frequency (Goertzel over the whole span, Hann-windowed). */
-double toneAmplitude (const float* samples, int numSamples, double sampleRate, double hertz);

@@ -13,6 +13,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-14 libclang-rt-14-dev llvm-14
   xvfb xauth python3 python3-mido python3-numpy time
+  lilv-utils jalv jackd2 jack-capture
 )
 
 missing=()
@@ -31,5 +32,7 @@ SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 echo "[deps] installing: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+# jackd2 asks whether to give users real-time scheduling; the tests run JACK without it.
+echo "jackd2 jackd/tweak_rt_limits boolean false" | $SUDO debconf-set-selections
 $SUDO apt-get update -qq
 $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,9 +1,11 @@
 #include "RealtimeHooks.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <execinfo.h>
 #include <fcntl.h>
 #include <pthread.h>
 
@@ -39,10 +41,49 @@ __attribute__ ((constructor (101))) void resolveRealFunctions()
     realLock = lock;
 }
 
+// Room for the stacks of counted events, reserved before main; unwinding runs inside the hooks, so
+// a hook that is already unwinding does not record again.
+constexpr int maxStacks = 2048, maxAcquisitionStacks = 64;
+RealtimeHooks::CapturedStack stacks[maxStacks];
+std::atomic<int> numStacks { 0 }, numAcquisitionStacks { 0 };
+std::atomic<bool> capturing { false };
+thread_local bool unwinding = false;
+
+__attribute__ ((constructor (102))) void warmUpUnwinder()
+{
+    // The first backtrace loads the unwinder, which allocates: do it once here.
+    void* frames[4];
+    backtrace (frames, 4);
+}
+
+void capture (RealtimeHooks::CapturedStack::Kind kind) noexcept
+{
+    if (! capturing.load (std::memory_order_relaxed) || unwinding)
+        return;
+
+    if (kind == RealtimeHooks::CapturedStack::Kind::lockAcquisition
+        && numAcquisitionStacks.fetch_add (1, std::memory_order_relaxed) >= maxAcquisitionStacks)
+        return;
+
+    const auto slot = numStacks.fetch_add (1, std::memory_order_relaxed);
+
+    if (slot >= maxStacks)
+        return;
+
+    unwinding = true;
+    auto& stack = stacks[slot];
+    stack.kind = kind;
+    stack.depth = backtrace (stack.frames, RealtimeHooks::CapturedStack::maxFrames);
+    unwinding = false;
+}
+
 void noteAllocation() noexcept
 {
-    if (countingHere)
+    if (countingHere && ! unwinding)
+    {
         allocations.fetch_add (1, std::memory_order_relaxed);
+        capture (RealtimeHooks::CapturedStack::Kind::allocation);
+    }
 }
 
 void noteOpen() noexcept
@@ -67,6 +108,16 @@ void reset() noexcept
     fileOpens = 0;
     lockAcquisitions = 0;
     lockWaits = 0;
+    numStacks = 0;
+    numAcquisitionStacks = 0;
+}
+
+void captureStacks (bool shouldCapture) noexcept { capturing = shouldCapture; }
+
+std::vector<CapturedStack> capturedStacks()
+{
+    const auto n = std::min (numStacks.load(), maxStacks);
+    return { stacks, stacks + n };
 }
 } // namespace RealtimeHooks
 
@@ -121,14 +172,18 @@ int pthread_mutex_lock (pthread_mutex_t* mutex)
         return 0;
     }
 
-    if (countingHere)
+    if (countingHere && ! unwinding)
     {
         lockAcquisitions.fetch_add (1, std::memory_order_relaxed);
 
         if (pthread_mutex_trylock (mutex) == 0)
+        {
+            capture (RealtimeHooks::CapturedStack::Kind::lockAcquisition);
             return 0;
+        }
 
         lockWaits.fetch_add (1, std::memory_order_relaxed);
+        capture (RealtimeHooks::CapturedStack::Kind::lockWait);
     }
 
     return realLock (mutex);

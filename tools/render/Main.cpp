@@ -42,6 +42,21 @@ int main (int argc, char** argv)
     // The parameter tree expects JUCE's message manager to exist; no window is ever opened.
     juce::ScopedJuceInitialiser_GUI juce;
 
+    if (options.listParameters)
+    {
+        juce::String listing;
+        const auto listed = OfflineRender::listParameters (options, listing);
+
+        if (listed.failed())
+        {
+            std::cerr << "ostrel-render: " << listed.getErrorMessage() << std::endl;
+            return 1;
+        }
+
+        std::cout << listing;
+        return 0;
+    }
+
     const bool showProgress = ! options.quiet && isatty (STDERR_FILENO);
     OfflineRender::Summary summary;
     const auto result = OfflineRender::run (options, summary, showProgress ? drawProgress : std::function<void (double)>());

@@ -174,7 +174,33 @@ double processCpuSeconds()
 {
     return (double) std::clock() / CLOCKS_PER_SEC;
 }
+
+std::unique_ptr<OstrelSynthAudioProcessor> createProcessor (const RenderOptions& options)
+{
+    return options.waveFolder.has_value() ? std::make_unique<OstrelSynthAudioProcessor> (*options.waveFolder)
+                                          : std::make_unique<OstrelSynthAudioProcessor>();
+}
 } // namespace
+
+juce::Result listParameters (const RenderOptions& options, juce::String& listing)
+{
+    if (options.waveFolder.has_value() && ! options.waveFolder->isDirectory())
+        return fail ("waveform folder " + options.waveFolder->getFullPathName() + " does not exist");
+
+    auto processor = createProcessor (options);
+
+    for (auto* parameter : processor->getParameters())
+    {
+        if (auto* ranged = dynamic_cast<juce::RangedAudioParameter*> (parameter))
+        {
+            const auto& range = ranged->getNormalisableRange();
+            listing << ranged->getParameterID() << "\t" << ranged->getName (100) << "\t" << range.start << "\t"
+                    << range.end << "\t" << range.convertFrom0to1 (ranged->getDefaultValue()) << "\n";
+        }
+    }
+
+    return juce::Result::ok();
+}
 
 juce::Result run (const RenderOptions& options, Summary& summary, const std::function<void (double)>& progress)
 {
@@ -208,8 +234,7 @@ juce::Result run (const RenderOptions& options, Summary& summary, const std::fun
             return fail ("cannot write " + options.saveStateFile->getFullPathName());
     }
 
-    auto processor = options.waveFolder.has_value() ? std::make_unique<OstrelSynthAudioProcessor> (*options.waveFolder)
-                                                    : std::make_unique<OstrelSynthAudioProcessor>();
+    auto processor = createProcessor (options);
     const int channels = options.mono ? 1 : 2;
 
     if (options.mono)

@@ -125,6 +125,10 @@ std::variant<RenderOptions, UsageError> parseRenderOptions (const juce::StringAr
         {
             options.mono = true;
         }
+        else if (arg == "--list-parameters")
+        {
+            options.listParameters = true;
+        }
         else if (arg == "--quiet" || arg == "-q")
         {
             options.quiet = true;
@@ -143,6 +147,9 @@ std::variant<RenderOptions, UsageError> parseRenderOptions (const juce::StringAr
             return UsageError { "unexpected argument " + arg + " (one MIDI file at a time)" };
         }
     }
+
+    if (options.listParameters)
+        return options;
 
     if (! haveInput)
         return UsageError { "no MIDI file given (usage: ostrel-render INPUT.mid -o OUTPUT.wav; see --help)" };
@@ -182,6 +189,8 @@ Options:
   --bits 16|24|32f         output sample format (default 24)
   --mono                   render one channel instead of two
   --save-state FILE        write the final state, which the app can load
+  --list-parameters        print every parameter (ID, name, range, default), in the order hosts see
+                           them, and exit; the choices of the wave types come from --waves
   -q, --quiet              no progress bar
   -h, --help               this text
 

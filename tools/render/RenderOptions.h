@@ -27,6 +27,7 @@ struct RenderOptions
     std::optional<juce::File> saveStateFile;
     bool quiet = false;
     bool showHelp = false;
+    bool listParameters = false;   // print the parameters and stop; no MIDI file needed
 };
 
 /** A command line that cannot be run: the one-line message says why. */
