@@ -166,6 +166,25 @@ class RenderTest(unittest.TestCase):
                 self.assertFalse(os.path.exists(out))
                 self.assertEqual([f for f in os.listdir(self.dir.name) if f.endswith(".wav")], [])
 
+    def test_parameter_list_names_every_parameter_with_its_range(self):
+        result = subprocess.run([RENDER, "--list-parameters", "--waves", WAVES], capture_output=True, text=True, timeout=60)
+        self.assertEqual(result.returncode, 0, result.stderr)
+        rows = [line.split("\t") for line in result.stdout.splitlines()]
+        self.assertEqual(len(rows), 81)
+        by_id = {row[0]: row for row in rows}
+        self.assertEqual(len(by_id), 81)
+        self.assertEqual(by_id["FILTER1CUTOFF"][1], "Filter 1 Cutoff")
+        for row in rows:
+            low, high, default = map(float, row[2:5])
+            self.assertTrue(low <= default <= high, row)
+        # The wave types follow the folder: one choice per wave, and "Custom".
+        waves = sum(1 for root, _, files in os.walk(WAVES) for f in files if f.endswith(".wav"))
+        self.assertEqual(float(by_id["OSC1TYPE"][3]), waves)
+
+        missing = subprocess.run([RENDER, "--list-parameters", "--waves", self.path("none")], capture_output=True, text=True, timeout=60)
+        self.assertEqual(missing.returncode, 1)
+        self.assertIn("does not exist", missing.stderr)
+
     def test_help_explains_with_examples(self):
         result = subprocess.run([RENDER, "--help"], capture_output=True, text=True)
         self.assertEqual(result.returncode, 0)
