@@ -18,15 +18,14 @@ void MultiVoiceOscillator::process (juce::AudioBuffer<float>& buffer, int numSam
     process (buffer.getWritePointer (0), buffer.getWritePointer (1), numSamples);
 }
 
-void MultiVoiceOscillator::setUpOscillator (int i, int voices) noexcept
+float MultiVoiceOscillator::setUpOscillator (int i, int voices) noexcept
 {
     auto& osc = oscillators[(size_t) i];
 
     if (voices == 1)
     {
         osc.gain = (i == 0 ? 1.0f - pan : 1.0f + pan) * gain;
-        osc.setNote (note);
-        return;
+        return note;
     }
 
     const float sign = (i % 4) < 2 ? 1.0f : -1.0f;
@@ -36,7 +35,7 @@ void MultiVoiceOscillator::setUpOscillator (int i, int voices) noexcept
         q = -q;
 
     osc.gain = (1.0f + q) * gain / (float) voices;
-    osc.setNote (note - unisonDetune + (float) i * unisonDetune / (float) (voices - 1));
+    return note - unisonDetune + (float) i * unisonDetune / (float) (voices - 1);
 }
 
 void MultiVoiceOscillator::process (float* left, float* right, int numSamples) noexcept
@@ -49,11 +48,15 @@ void MultiVoiceOscillator::process (float* left, float* right, int numSamples) n
     const auto* sharedTables = oscillators[0].tables;
     bool allShareTables = true;
 
+    float notes[maxOscillators];
+
     for (int i = 0; i < used; ++i)
     {
-        setUpOscillator (i, voices);
+        notes[i] = setUpOscillator (i, voices);
         allShareTables = allShareTables && oscillators[(size_t) i].tables == sharedTables;
     }
+
+    Oscillator::setNotes (oscillators.data(), notes, used);
 
     if (! allShareTables)
     {

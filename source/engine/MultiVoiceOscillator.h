@@ -40,8 +40,8 @@ public:
     float note = 440.0f;
 
 private:
-    /** Gain and note of oscillator i for the current fields. */
-    void setUpOscillator (int i, int voices) noexcept;
+    /** Sets oscillator i's gain and returns its note. */
+    float setUpOscillator (int i, int voices) noexcept;
 
     /** Where oscillator i sits among the kernel lanes: left oscillators fill lanes 0-3 of each group
         of eight, right oscillators lanes 4-7. */

@@ -1,6 +1,8 @@
 #include "Oscillator.h"
+#include "OscillatorKernels.h"
 #include "WaveLibrary.h"
 
+#include <algorithm>
 #include <cmath>
 
 void Oscillator::setLibrary (const WaveLibrary* newLibrary) noexcept
@@ -11,26 +13,43 @@ void Oscillator::setLibrary (const WaveLibrary* newLibrary) noexcept
 
 void Oscillator::setNote (float midiNote) noexcept
 {
-    // The same note gives the same frequency and band: skip the power when nothing moved.
-    if (midiNote == lastNote)
-        return;
+    setNotes (this, &midiNote, 1);
+}
 
-    lastNote = midiNote;
-    const float semitonesFromA = midiNote - 69.0f;
-    // exp2 is the power of two that pow (2.0, x) computes, at half the cost: this runs for every
-    // unison oscillator whose pitch moves, every sub-block.
-    auto hertz = (float) (440.0 * std::exp2 ((double) semitonesFromA / 12.0));
+void Oscillator::setNotes (Oscillator* oscillators, const float* midiNotes, int count) noexcept
+{
+    // The same note gives the same frequency and band: only the notes that moved pay for the power,
+    // and those pay together.
+    constexpr int batch = 16;
+    float moved[batch], hertz[batch];
+    int which[batch];
 
-    // A note that is not a number, or absurdly high, must not stall the read loop.
-    if (! (hertz >= 0.0f && hertz <= 4.0e6f))
-        hertz = 0.0f;
+    for (int start = 0; start < count; start += batch)
+    {
+        int numMoved = 0;
 
-    frequency = hertz;
+        for (int i = start; i < std::min (count, start + batch); ++i)
+            if (midiNotes[i] != oscillators[i].lastNote)
+            {
+                moved[numMoved] = midiNotes[i];
+                which[numMoved++] = i;
+            }
 
-    const int band = WaveTableSet::bandForFrequency (hertz);
+        OscillatorKernels::notesToHertz (moved, hertz, numMoved);
 
-    if (band >= 0)
-        currentBand = band;
+        for (int m = 0; m < numMoved; ++m)
+        {
+            auto& osc = oscillators[which[m]];
+            osc.lastNote = moved[m];
+            // A note that is not a number, or absurdly high, must not stall the read loop.
+            const float h = hertz[m] >= 0.0f && hertz[m] <= 4.0e6f ? hertz[m] : 0.0f;
+            osc.frequency = h;
+            const int band = WaveTableSet::bandForFrequency (h);
+
+            if (band >= 0)
+                osc.currentBand = band;
+        }
+    }
 }
 
 void Oscillator::createWavetable() noexcept

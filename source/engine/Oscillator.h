@@ -25,6 +25,9 @@ public:
         At or above 10240 Hz the band stays as it was. */
     void setNote (float midiNote) noexcept;
 
+    /** setNote for count oscillators at once (a unison slot), with their powers computed together. */
+    static void setNotes (Oscillator* oscillators, const float* midiNotes, int count) noexcept;
+
     /** Plays the wave at waveIndex. Without such a wave, or when it could not be read, the previous
         wave stays. */
     void createWavetable() noexcept;

@@ -3,6 +3,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstring>
 
 #if defined(__x86_64__) || defined(__i386__)
  #include <immintrin.h>
@@ -242,6 +243,88 @@ void renderAvx2 (const WaveTableSet& set, Lanes& lanes, int numGroups,
 }
 #endif
 
+//==============================================================================
+// 2^x as 2^n * e^(f ln 2), n the nearest integer, |f| <= 1/2: a degree-13 Taylor polynomial is
+// accurate to about one double ulp there, far below the float the result is stored as. It is
+// evaluated in Estrin's order (pairs, then pairs of pairs), which keeps the chain of dependent
+// operations short; the scalar and the vector form do the same operations in the same order.
+constexpr double ln2 = 0.69314718055994530942;
+constexpr double c[] = { 1.0, 1.0, 1.0 / 2.0, 1.0 / 6.0, 1.0 / 24.0, 1.0 / 120.0, 1.0 / 720.0, 1.0 / 5040.0,
+                         1.0 / 40320.0, 1.0 / 362880.0, 1.0 / 3628800.0, 1.0 / 39916800.0, 1.0 / 479001600.0,
+                         1.0 / 6227020800.0 };
+// Exponents kept where 2^n is a normal double, so 2^n can be built from its bits.
+constexpr double lowestExponent = -1022.0, highestExponent = 1023.0;
+
+/** e^y for |y| <= ln2 / 2. notesToHertzAvx2 does the same operations on four values at once. */
+double expNearZero (double y) noexcept
+{
+    auto pair = [y] (int k) { return c[k] + c[k + 1] * y; };
+    const double y2 = y * y, y4 = y2 * y2, y8 = y4 * y4;
+    const double q0 = pair (0) + pair (2) * y2, q1 = pair (4) + pair (6) * y2;
+    const double q2 = pair (8) + pair (10) * y2, q3 = pair (12);
+    return (q0 + q1 * y4) + (q2 + q3 * y4) * y8;
+}
+
+double exp2Scalar (double x) noexcept
+{
+    x = x < lowestExponent ? lowestExponent : (x > highestExponent ? highestExponent : x);   // NaN passes
+    const double n = std::nearbyint (x);
+    const double p = expNearZero ((x - n) * ln2);
+
+    const auto bits = (std::int64_t) ((std::isnan (n) ? 0 : (std::int64_t) n) + 1023) << 52;
+    double scale;
+    std::memcpy (&scale, &bits, sizeof (scale));
+    return p * scale;
+}
+
+float hertzOfNote (float note) noexcept
+{
+    return (float) (440.0 * exp2Scalar ((double) (note - 69.0f) / 12.0));
+}
+
+#if OSTREL_X86
+__attribute__ ((target ("avx2")))
+void notesToHertzAvx2 (const float* notes, float* hertz, int count) noexcept
+{
+    const __m256d lowest = _mm256_set1_pd (lowestExponent), highest = _mm256_set1_pd (highestExponent);
+    // Adding 2^52 + 2^51 puts a whole number's two's complement in the low mantissa bits.
+    const __m256d magic = _mm256_set1_pd (6755399441055744.0);
+    int i = 0;
+
+    for (; i + 4 <= count; i += 4)
+    {
+        const __m128 semitones = _mm_sub_ps (_mm_loadu_ps (notes + i), _mm_set1_ps (69.0f));
+        __m256d x = _mm256_div_pd (_mm256_cvtps_pd (semitones), _mm256_set1_pd (12.0));
+        // The same clamp as the scalar form, NaN included: max/min return their second operand
+        // for NaN, so x goes second.
+        x = _mm256_min_pd (highest, _mm256_max_pd (lowest, x));
+        const __m256d n = _mm256_round_pd (x, _MM_FROUND_TO_NEAREST_INT | _MM_FROUND_NO_EXC);
+        const __m256d y = _mm256_mul_pd (_mm256_sub_pd (x, n), _mm256_set1_pd (ln2));
+        // expNearZero, four at a time.
+        const __m256d y2 = _mm256_mul_pd (y, y), y4 = _mm256_mul_pd (y2, y2), y8 = _mm256_mul_pd (y4, y4);
+        __m256d pairs[7];
+
+        for (int k = 0; k < 7; ++k)
+            pairs[k] = _mm256_add_pd (_mm256_set1_pd (c[2 * k]), _mm256_mul_pd (_mm256_set1_pd (c[2 * k + 1]), y));
+
+        const __m256d q0 = _mm256_add_pd (pairs[0], _mm256_mul_pd (pairs[1], y2));
+        const __m256d q1 = _mm256_add_pd (pairs[2], _mm256_mul_pd (pairs[3], y2));
+        const __m256d q2 = _mm256_add_pd (pairs[4], _mm256_mul_pd (pairs[5], y2));
+        const __m256d p = _mm256_add_pd (_mm256_add_pd (q0, _mm256_mul_pd (q1, y4)),
+                                         _mm256_mul_pd (_mm256_add_pd (q2, _mm256_mul_pd (pairs[6], y4)), y8));
+
+        const __m256d whole = _mm256_and_pd (n, _mm256_cmp_pd (n, n, _CMP_ORD_Q));   // NaN -> 0, as above
+        const __m256i integer = _mm256_sub_epi64 (_mm256_castpd_si256 (_mm256_add_pd (whole, magic)), _mm256_castpd_si256 (magic));
+        const __m256d scale = _mm256_castsi256_pd (_mm256_slli_epi64 (_mm256_add_epi64 (integer, _mm256_set1_epi64x (1023)), 52));
+        const __m256d result = _mm256_mul_pd (_mm256_set1_pd (440.0), _mm256_mul_pd (p, scale));
+        _mm_storeu_ps (hertz + i, _mm256_cvtpd_ps (result));
+    }
+
+    for (; i < count; ++i)
+        hertz[i] = hertzOfNote (notes[i]);
+}
+#endif
+
 using RenderFunction = void (*) (const WaveTableSet&, Lanes&, int, float*, float*, int) noexcept;
 
 std::atomic<bool> baselineForced { false };
@@ -280,6 +363,20 @@ void render (const WaveTableSet& tables, Lanes& lanes, int numGroups,
     for (int start = 0; start < numSamples; start += maxSamplesPerCall)
         render (tables, lanes, groups, left + start, right + start,
                 numSamples - start < maxSamplesPerCall ? numSamples - start : maxSamplesPerCall);
+}
+
+void notesToHertz (const float* notes, float* hertz, int count) noexcept
+{
+#if OSTREL_X86
+    if (cpuHasAvx2())
+    {
+        notesToHertzAvx2 (notes, hertz, count);
+        return;
+    }
+#endif
+
+    for (int i = 0; i < count; ++i)
+        hertz[i] = hertzOfNote (notes[i]);
 }
 
 const char* activePath() noexcept

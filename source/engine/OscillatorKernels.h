@@ -32,6 +32,12 @@ struct alignas (32) Lanes
 void render (const WaveTableSet& tables, Lanes& lanes, int numGroups,
              float* left, float* right, int numSamples) noexcept;
 
+/** hertz[i] = 440 * 2^((notes[i] - 69) / 12), in double precision and stored as floats, for count
+    notes. One polynomial serves the scalar and the AVX2 path, operation for operation, so a note
+    gives the same frequency on every machine and whichever path computes it. NaN stays NaN;
+    notes far outside the audible range give 0 or infinity. */
+void notesToHertz (const float* notes, float* hertz, int count) noexcept;
+
 /** The name of the path render() uses: "avx2", "sse2" or "scalar". */
 const char* activePath() noexcept;
 
