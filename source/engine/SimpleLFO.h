@@ -1,6 +1,8 @@
 #pragma once
 
 #include <juce_core/juce_core.h>
+
+#include <array>
 #include <cmath>
 
 /** A low-frequency oscillator for modulation: sine, triangle, rising and falling saw, square and a
@@ -41,7 +43,7 @@ public:
         offset phase wraps. */
     void process (int numSamples) noexcept
     {
-        const double increment = frequency > 0.001f && sampleRate > 0.0 ? (double) frequency / sampleRate : 0.0;
+        const double increment = phaseIncrement();
 
         if (wave != random)
         {
@@ -81,7 +83,42 @@ public:
     float heldValue = 0.0f;
     juce::Random randomGenerator { 1 };
 
+    /** process (numSamples) for several LFOs, with the same result for each. Their phases advance
+        side by side in one loop, so the additions of one LFO do not wait on another's. */
+    template <size_t count>
+    static void process (std::array<SimpleLFO, count>& lfos, int numSamples) noexcept
+    {
+        std::array<double, count> phases {}, increments {};
+
+        for (size_t k = 0; k < count; ++k)
+        {
+            // The random wave draws values as it goes: it keeps its own loop.
+            if (lfos[k].wave == random)
+                lfos[k].process (numSamples);
+
+            phases[k] = lfos[k].phase;
+            increments[k] = lfos[k].wave == random ? 0.0 : lfos[k].phaseIncrement();
+        }
+
+        for (int i = 0; i < numSamples; ++i)
+            for (size_t k = 0; k < count; ++k)
+            {
+                phases[k] += increments[k];
+                if (phases[k] >= 1.0)
+                    phases[k] -= 1.0;
+            }
+
+        for (size_t k = 0; k < count; ++k)
+            if (lfos[k].wave != random)
+                lfos[k].phase = phases[k];
+    }
+
 private:
+    double phaseIncrement() const noexcept
+    {
+        return frequency > 0.001f && sampleRate > 0.0 ? (double) frequency / sampleRate : 0.0;
+    }
+
     float offsetPhase() const noexcept
     {
         const double x = phaseOffset == 0.0f ? phase : std::fmod (phase + (double) phaseOffset, 1.0);

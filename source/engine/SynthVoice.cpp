@@ -302,25 +302,29 @@ void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
     evaluateTargets();
     const auto& units = synth.getUnitSettings();
 
+    // The modulation envelopes advance through the rest of the sub-block (the amplitude envelope
+    // runs per sample later), side by side so that one envelope's steps do not wait on another's.
+    for (int i = 1; i < numSamples; ++i)
+    {
+        envelopes[1].getNextSample();
+        envelopes[2].getNextSample();
+        envelopes[3].getNextSample();
+    }
+
     for (int k = 0; k < 4; ++k)
     {
-        auto& envelope = envelopes[(size_t) k];
-
-        if (k > 0)
-            for (int i = 1; i < numSamples; ++i)
-                envelope.getNextSample();
-
         const auto& t = envTargets[(size_t) k];
-        envelope.setParameters ({ modulatedTarget (t.attack), modulatedTarget (t.decay),
-                                  modulatedTarget (t.sustain), modulatedTarget (t.release) });
+        envelopes[(size_t) k].setParameters ({ modulatedTarget (t.attack), modulatedTarget (t.decay),
+                                               modulatedTarget (t.sustain), modulatedTarget (t.release) });
     }
+
+    SimpleLFO::process (lfos, numSamples);
 
     for (int k = 0; k < 4; ++k)
     {
         auto& lfo = lfos[(size_t) k];
         const auto& t = lfoTargets[(size_t) k];
 
-        lfo.process (numSamples);
         lfo.wave = units.lfoWave[(size_t) k];
         lfo.frequency = modulatedTarget (t.frequency);
         lfo.phaseOffset = modulatedTarget (t.phase) / twoPi;

@@ -120,3 +120,32 @@ TEST (OscillatorPitch, PowerOfTwoMatchesTheDoublePrecisionPower)
 
     EXPECT_EQ (differing, 0);
 }
+
+TEST (OscillatorPitch, UnisonBatchGivesTheSameFrequenciesAsOneAtATime)
+{
+    // A slot sets its sixteen oscillators together (the vector path where the CPU has one); each
+    // must get what setNote gives it alone, the double-precision power included, and a nonsense
+    // note must leave a still oscillator.
+    const float notes[] = { -60.0f, -0.01f, 0.0f, 21.5f, 57.0f, 68.99f, 69.0f, 69.01f, 100.0f, 127.0f,
+                            135.3f, 200.0f, 1.0e6f, -1.0e6f, std::numeric_limits<float>::quiet_NaN(),
+                            std::numeric_limits<float>::infinity() };
+    static_assert (std::size (notes) == 16);
+    std::array<Oscillator, 16> together, alone;
+    Oscillator::setNotes (together.data(), notes, 16);
+
+    for (size_t i = 0; i < 16; ++i)
+    {
+        alone[i].setNote (notes[i]);
+        EXPECT_EQ (together[i].frequency, alone[i].frequency) << notes[i];
+        EXPECT_EQ (together[i].currentBand, alone[i].currentBand) << notes[i];
+
+        const auto exact = (float) (440.0 * std::pow (2.0, (double) (notes[i] - 69.0f) / 12.0));
+
+        if (exact > 0.0f && exact <= 4.0e6f)
+            EXPECT_EQ (together[i].frequency, exact) << notes[i];
+        else if (! (exact > 0.0f))
+            EXPECT_LE (together[i].frequency, 1.0e-10f) << notes[i];
+        else
+            EXPECT_EQ (together[i].frequency, 0.0f) << notes[i];
+    }
+}

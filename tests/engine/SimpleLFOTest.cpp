@@ -88,3 +88,38 @@ TEST (SimpleLFOTest, RandomHoldsOneValuePerCycleAndIsSeeded)
         EXPECT_LT (v, 1.0f);
     }
 }
+
+TEST (SimpleLFOTest, FourTogetherAdvanceExactlyAsEachAlone)
+{
+    // A voice advances its four LFOs in one loop; every phase (and every random draw) must come out
+    // bit for bit as if each had run on its own, whatever the waves and rates.
+    std::array<SimpleLFO, 4> together;
+    const int waves[] = { SimpleLFO::sine, SimpleLFO::random, SimpleLFO::sawUp, SimpleLFO::square };
+    const float rates[] = { 0.3f, 7.0f, 40.0f, 0.0005f };
+
+    for (size_t k = 0; k < 4; ++k)
+    {
+        together[k] = makeLFO (waves[k], true);
+        together[k].frequency = rates[k];
+        together[k].phaseOffset = 0.1f * (float) k;
+    }
+
+    auto alone = together;
+
+    for (int block = 0; block < 500; ++block)
+    {
+        const int length = 1 + (block * 37) % 64;
+        SimpleLFO::process (together, length);
+
+        for (auto& lfo : alone)
+            lfo.process (length);
+
+        for (size_t k = 0; k < 4; ++k)
+        {
+            ASSERT_EQ (together[k].phase, alone[k].phase) << "LFO " << k << ", block " << block;
+            ASSERT_EQ (together[k].getCurrentValue(), alone[k].getCurrentValue()) << "LFO " << k << ", block " << block;
+        }
+    }
+
+    EXPECT_NE (together[2].phase, 0.0);
+}
