@@ -13,7 +13,7 @@ packages=(
   libgtest-dev libgmock-dev googletest libbenchmark-dev
   clang-14 libclang-rt-14-dev llvm-14
   xvfb xauth python3 python3-mido python3-numpy time
-  lilv-utils jalv jackd2 jack-capture
+  lilv-utils jalv jackd2 jack-capture ardour
 )
 
 missing=()
