@@ -21,6 +21,9 @@ SynthVoice::SynthVoice (juce::AudioProcessorValueTreeState& tree, Synth& owner)
     const auto& modTargets = synth.getModTargets();
     targets.resize (modTargets.size());
     modulatedTargets.resize (modTargets.size());
+    smoothedTargets.resize (modTargets.size());
+    realTargets.resize (modTargets.size());
+    targetRanges.setParameters (modTargets);
 
     for (size_t i = 0; i < modTargets.size(); ++i)
     {
@@ -80,8 +83,13 @@ void SynthVoice::prepareToPlay (double sampleRate, int samplesPerBlock, int)
         // Start from where each control stands, so a voice's first note does not sweep every
         // parameter up from the bottom of its range.
         t.smoother.setCurrentAndTargetValue (t.parameter->getValue());
-        t.lastNormalised = -1.0f;
     }
+
+    for (size_t i = 0; i < targets.size(); ++i)
+        smoothedTargets[i] = targets[i].smoother.getCurrentValue();
+
+    targetRanges.reset();
+    targetRanges.toLegalValues (smoothedTargets.data(), realTargets.data());
 
     for (auto& envelope : envelopes)
         envelope.setSampleRate (sampleRate);
@@ -185,20 +193,16 @@ float SynthVoice::modulatedNormalised (const TargetState& t, float base) const n
     return juce::jlimit (0.0f, 1.0f, target);
 }
 
-float SynthVoice::modulatedTarget (int targetIndex) noexcept
+void SynthVoice::smoothAndConvertTargets() noexcept
 {
-    auto& t = targets[(size_t) targetIndex];
-    t.smoother.setTargetValue (modulatedTargets[(size_t) targetIndex]);
-    const auto v = juce::jlimit (0.0f, 1.0f, t.smoother.getCurrentValue());
-
-    if (v != t.lastNormalised)
+    for (size_t i = 0; i < targets.size(); ++i)
     {
-        const auto& range = t.parameter->getNormalisableRange();
-        t.lastNormalised = v;
-        t.lastReal = range.snapToLegalValue (range.convertFrom0to1 (v));
+        auto& smoother = targets[i].smoother;
+        smoother.setTargetValue (modulatedTargets[i]);
+        smoothedTargets[i] = juce::jlimit (0.0f, 1.0f, smoother.getCurrentValue());
     }
 
-    return t.lastReal;
+    targetRanges.toLegalValues (smoothedTargets.data(), realTargets.data());
 }
 
 float SynthVoice::modulatedParam (juce::RangedAudioParameter* parameter, bool smoothed) noexcept
@@ -300,6 +304,7 @@ void SynthVoice::updateParamsBeforeRender (int numSamples) noexcept
     installNewCustomTables();
     updateSources();
     evaluateTargets();
+    smoothAndConvertTargets();
     const auto& units = synth.getUnitSettings();
 
     // The modulation envelopes advance through the rest of the sub-block (the amplitude envelope

@@ -7,6 +7,7 @@
 #include "MultiVoiceOscillator.h"
 #include "SimpleLFO.h"
 #include "CustomWaveHandOver.h"
+#include "TargetRanges.h"
 #include "VoiceLadderFilter.h"
 
 #include <array>
@@ -76,18 +77,17 @@ public:
     float getLevel() const noexcept                             { return (float) level.getCurrentValue(); }
 
 private:
-    /** One modulation target's smoother and a cache of its last conversion to the real range. */
+    /** One modulation target's smoother. */
     struct TargetState
     {
         juce::RangedAudioParameter* parameter = nullptr;
         Synth::ModAmounts* amounts = nullptr;
         juce::SmoothedValue<float> smoother;
-        float lastNormalised = -1.0f;
-        float lastReal = 0.0f;
     };
 
     float modulatedNormalised (const TargetState&, float base) const noexcept;
-    float modulatedTarget (int targetIndex) noexcept;
+    float modulatedTarget (int targetIndex) const noexcept  { return realTargets[(size_t) targetIndex]; }
+    void smoothAndConvertTargets() noexcept;
     void updateSources() noexcept;
     void evaluateTargets() noexcept;
     void installNewCustomTables() noexcept;
@@ -97,6 +97,9 @@ private:
     std::array<std::atomic<float>, Synth::numModSources> sources {};
     std::vector<TargetState> targets;   // in the synthesiser's target order; fixed at construction
     std::vector<float> modulatedTargets; // this sub-block's unsmoothed values, same order
+    std::vector<float> smoothedTargets;  // this sub-block's smoothed values in 0..1, same order
+    std::vector<float> realTargets;      // and their real, legal values
+    TargetRanges targetRanges;
     juce::AudioProcessorValueTreeState& apvts;
     Synth& synth;
     bool voiceStarted = false;
