@@ -5,12 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
- #include <immintrin.h>
- #define OSTREL_X86 1
-#else
- #define OSTREL_X86 0
-#endif
+#include "SimdSupport.h"
 
 // This file is compiled with -ffp-contract=off: a fused multiply-add would round differently from
 // the scalar read, and every lane must compute exactly what one oscillator computes on its own.
@@ -329,20 +324,10 @@ using RenderFunction = void (*) (const WaveTableSet&, Lanes&, int, float*, float
 
 std::atomic<bool> baselineForced { false };
 
-bool cpuHasAvx2() noexcept
-{
-#if OSTREL_X86
-    static const bool hasAvx2 = __builtin_cpu_supports ("avx2");
-    return hasAvx2;
-#else
-    return false;
-#endif
-}
-
 RenderFunction chooseRenderer() noexcept
 {
 #if OSTREL_X86
-    if (cpuHasAvx2() && ! baselineForced.load (std::memory_order_relaxed))
+    if (SimdSupport::cpuHasAvx2() && ! baselineForced.load (std::memory_order_relaxed))
         return renderAvx2;
     return renderSse2;
 #else
@@ -368,7 +353,7 @@ void render (const WaveTableSet& tables, Lanes& lanes, int numGroups,
 void notesToHertz (const float* notes, float* hertz, int count) noexcept
 {
 #if OSTREL_X86
-    if (cpuHasAvx2())
+    if (SimdSupport::cpuHasAvx2())
     {
         notesToHertzAvx2 (notes, hertz, count);
         return;

@@ -1,11 +1,6 @@
 #include "TargetRanges.h"
 
-#if defined(__x86_64__) || defined(__i386__)
- #include <immintrin.h>
- #define OSTREL_X86 1
-#else
- #define OSTREL_X86 0
-#endif
+#include "SimdSupport.h"
 
 // Compiled with -ffp-contract=off: the pass must round exactly as JUCE's range arithmetic does.
 
@@ -13,8 +8,8 @@ namespace
 {
 /** start + span * p, snapped to the interval's grid (none for 0), kept within [start, end]: the
     arithmetic of NormalisableRange::convertFrom0to1 (after the skew) and snapToLegalValue. */
-[[maybe_unused]] void snapScalar (const float* start, const float* span, const float* end, const float* interval,
-                                  const float* proportion, float* real, size_t from, size_t count) noexcept
+void snapScalar (const float* start, const float* span, const float* end, const float* interval,
+                const float* proportion, float* real, size_t from, size_t count) noexcept
 {
     for (size_t i = from; i < count; ++i)
     {
@@ -49,16 +44,6 @@ void snapAvx2 (const float* start, const float* span, const float* end, const fl
     snapScalar (start, span, end, interval, proportion, real, i, count);
 }
 #endif
-
-bool useAvx2() noexcept
-{
-#if OSTREL_X86
-    static const bool hasAvx2 = __builtin_cpu_supports ("avx2");
-    return hasAvx2;
-#else
-    return false;
-#endif
-}
 } // namespace
 
 void TargetRanges::setParameters (const std::vector<juce::RangedAudioParameter*>& targets)
@@ -141,7 +126,7 @@ void TargetRanges::toLegalValues (const float* normalised, float* real) noexcept
     }
 
 #if OSTREL_X86
-    if (useAvx2())
+    if (SimdSupport::cpuHasAvx2())
         snapAvx2 (start.data(), span.data(), end.data(), interval.data(), proportion.data(), real, n);
     else
 #endif

@@ -2,12 +2,7 @@
 
 #include <cstring>
 
-#if defined(__x86_64__) || defined(__i386__)
- #include <immintrin.h>
- #define OSTREL_X86 1
-#else
- #define OSTREL_X86 0
-#endif
+#include "SimdSupport.h"
 
 // Compiled with -ffp-contract=off: every lane must round exactly as JUCE's scalar filter does.
 
@@ -125,9 +120,7 @@ void VoiceLadderFilter::processVoices (VoiceLadderFilter* const* filters, float*
     jassert (numSamples <= maxBatchSamples);
 
 #if OSTREL_X86
-    static const bool hasAvx2 = __builtin_cpu_supports ("avx2");
-
-    if (hasAvx2)
+    if (SimdSupport::cpuHasAvx2())
     {
         for (int first = 0; first < numFilters; first += 16)
         {
