@@ -54,9 +54,10 @@ public:
     /** The per-sub-block update of sources, envelopes, LFOs, slots, level and filter. */
     void updateParamsBeforeRender (int numSamples) noexcept;
 
-    /** The modulated value of a parameter for this voice. smoothed = true: the real value from the
-        target's smoother (audio thread). smoothed = false: the unsmoothed value in 0..1, changing
-        nothing (message thread). A parameter that is not a target gives its current real value. */
+    /** The modulated value of a parameter for this voice. smoothed = true: the real value its
+        smoother gave at the start of the latest sub-block (audio thread). smoothed = false: the
+        unsmoothed value in 0..1, changing nothing (message thread). A parameter that is not a target
+        gives its current real value. */
     float modulatedParam (juce::RangedAudioParameter* parameter, bool smoothed) noexcept;
 
     /** Message thread: hands a drawn cycle to every oscillator of the voice; slots set to "Custom"

@@ -49,7 +49,7 @@ TEST_F (ModulationTest, WithoutAmountsEveryTargetIsItsParameterExactly)
     auto* voice = soundingVoice();
     ASSERT_NE (voice, nullptr);
 
-    // Targets no stage reads (filter 2) only move once asked; then every smoother settles.
+    // Asking changes nothing; after a while every smoother, filter 2's included, has settled.
     for (auto* target : processor->synth.getModTargets())
         voice->modulatedParam (target, true);
 
